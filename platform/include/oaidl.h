@@ -1,0 +1,146 @@
+// VARIANT, SAFEARRAY, dispatch parameters and IDispatch (area: com).
+#ifndef KOVA_PLATFORM_OAIDL_H_
+#define KOVA_PLATFORM_OAIDL_H_
+
+#include "unknwn.h"
+#include "wtypes.h"
+
+typedef struct tagSAFEARRAYBOUND {
+  ULONG cElements;
+  LONG lLbound;
+} SAFEARRAYBOUND, *LPSAFEARRAYBOUND;
+
+typedef struct tagSAFEARRAY {
+  USHORT cDims;
+  USHORT fFeatures;
+  ULONG cbElements;
+  ULONG cLocks;
+  PVOID pvData;
+  SAFEARRAYBOUND rgsabound[1];
+} SAFEARRAY, *LPSAFEARRAY;
+
+#define FADF_AUTO 0x0001
+#define FADF_STATIC 0x0002
+#define FADF_EMBEDDED 0x0004
+#define FADF_FIXEDSIZE 0x0010
+#define FADF_RECORD 0x0020
+#define FADF_HAVEIID 0x0040
+#define FADF_HAVEVARTYPE 0x0080
+#define FADF_BSTR 0x0100
+#define FADF_UNKNOWN 0x0200
+#define FADF_DISPATCH 0x0400
+#define FADF_VARIANT 0x0800
+
+struct IDispatch;
+struct ITypeInfo;
+struct ITypeLib;
+
+typedef struct tagVARIANT VARIANT, *LPVARIANT, VARIANTARG, *LPVARIANTARG;
+struct tagVARIANT {
+  VARTYPE vt;
+  WORD wReserved1;
+  WORD wReserved2;
+  WORD wReserved3;
+  union {
+    LONGLONG llVal;
+    LONG lVal;
+    BYTE bVal;
+    SHORT iVal;
+    float fltVal;
+    double dblVal;
+    VARIANT_BOOL boolVal;
+    SCODE scode;
+    CY cyVal;
+    DATE date;
+    BSTR bstrVal;
+    IUnknown* punkVal;
+    IDispatch* pdispVal;
+    SAFEARRAY* parray;
+    BYTE* pbVal;
+    SHORT* piVal;
+    LONG* plVal;
+    LONGLONG* pllVal;
+    float* pfltVal;
+    double* pdblVal;
+    VARIANT_BOOL* pboolVal;
+    SCODE* pscode;
+    BSTR* pbstrVal;
+    IUnknown** ppunkVal;
+    IDispatch** ppdispVal;
+    SAFEARRAY** pparray;
+    VARIANT* pvarVal;
+    PVOID byref;
+    CHAR cVal;
+    USHORT uiVal;
+    ULONG ulVal;
+    ULONGLONG ullVal;
+    INT intVal;
+    UINT uintVal;
+    CHAR* pcVal;
+    USHORT* puiVal;
+    ULONG* pulVal;
+    ULONGLONG* pullVal;
+    INT* pintVal;
+    UINT* puintVal;
+    struct {
+      PVOID pvRecord;
+      PVOID pRecInfo;
+    } brecord;
+  };
+};
+
+#define V_VT(X) ((X)->vt)
+#define V_ISBYREF(X) (V_VT(X) & VT_BYREF)
+#define V_I2(X) ((X)->iVal)
+#define V_I4(X) ((X)->lVal)
+#define V_UI4(X) ((X)->ulVal)
+#define V_BOOL(X) ((X)->boolVal)
+#define V_BSTR(X) ((X)->bstrVal)
+#define V_BYREF(X) ((X)->byref)
+
+typedef struct tagDISPPARAMS {
+  VARIANTARG* rgvarg;  // arguments in reverse order: the last one first
+  DISPID* rgdispidNamedArgs;
+  UINT cArgs;
+  UINT cNamedArgs;
+} DISPPARAMS;
+
+typedef struct tagEXCEPINFO {
+  WORD wCode;
+  WORD wReserved;
+  BSTR bstrSource;
+  BSTR bstrDescription;
+  BSTR bstrHelpFile;
+  DWORD dwHelpContext;
+  PVOID pvReserved;
+  HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(struct tagEXCEPINFO*);
+  SCODE scode;
+} EXCEPINFO, *LPEXCEPINFO;
+
+#define DISPATCH_METHOD 0x1
+#define DISPATCH_PROPERTYGET 0x2
+#define DISPATCH_PROPERTYPUT 0x4
+#define DISPATCH_PROPERTYPUTREF 0x8
+
+#define DISPID_UNKNOWN (-1)
+#define DISPID_VALUE (0)
+#define DISPID_PROPERTYPUT (-3)
+
+DEFINE_GUID(IID_IDispatch, 0x00020400, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00,
+            0x00, 0x46);
+
+struct IDispatch : public IUnknown {
+  STDMETHOD(GetTypeInfoCount)(UINT* pctinfo) PURE;
+  STDMETHOD(GetTypeInfo)(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) PURE;
+  STDMETHOD(GetIDsOfNames)(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                           DISPID* rgDispId) PURE;
+  STDMETHOD(Invoke)(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                    DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                    UINT* puArgErr) PURE;
+
+ protected:
+  ~IDispatch() = default;
+};
+typedef IDispatch* LPDISPATCH;
+
+#endif  // KOVA_PLATFORM_OAIDL_H_
