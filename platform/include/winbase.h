@@ -38,17 +38,28 @@ WINBASEAPI DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, D
                                                        LPCSTR lpFileName);
 
 // System message texts. With FORMAT_MESSAGE_ALLOCATE_BUFFER, lpBuffer receives a
-// pointer (cast to LPSTR*) that the caller frees with LocalFree. Returns the number
-// of characters without the final NUL; every text ends with "\r\n". A code without
-// a text gives 0 and ERROR_MR_MID_NOT_FOUND; a fixed buffer too small gives 0 and
-// ERROR_INSUFFICIENT_BUFFER.
+// pointer (cast to LPSTR*; null on failure) that the caller frees with LocalFree.
+// Returns the number of characters without the final NUL; every system text is one
+// sentence ending with "\r\n", the same for every dwLanguageId. A code without a
+// text gives 0 and ERROR_MR_MID_NOT_FOUND; a fixed buffer too small gives 0 and
+// ERROR_INSUFFICIENT_BUFFER. FORMAT_MESSAGE_FROM_STRING formats lpSource.
+// Without FORMAT_MESSAGE_IGNORE_INSERTS: %1..%99 insert the arguments (read as
+// pointer-sized values from the va_list, or from a DWORD_PTR array with
+// FORMAT_MESSAGE_ARGUMENT_ARRAY) with an optional !format! of wsprintfA's
+// conversions (default !s!); %n is a line break, %0 ends the text, and %% %. %!
+// and "% " give the character. An insert without arguments fails with
+// ERROR_INVALID_PARAMETER. The line-width bits are ignored.
 WINBASEAPI DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
                                        DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
                                        va_list* Arguments);
+// LMEM_FIXED blocks (the pointer is the handle), cleared with LMEM_ZEROINIT; other
+// flags fail with ERROR_INVALID_PARAMETER. LocalFree returns null on success.
 WINBASEAPI HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
 WINBASEAPI HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
-// The login name of the calling user; *pcbBuffer counts the final NUL.
+// The login name of the effective user (password database, else $USER).
+// *pcbBuffer counts the final NUL, on success and, with ERROR_INSUFFICIENT_BUFFER,
+// as the size needed when the buffer is too small.
 WINADVAPI BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer);
 KOVA_EXTERN_C_END
 

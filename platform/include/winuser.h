@@ -29,15 +29,23 @@
 KOVA_EXTERN_C_BEGIN
 // There is no window system: a box goes to the user-interface sink and answers
 // IDOK. The sink is, in this order of precedence, a handler installed with
-// KovaSetMessageBoxHandler, the file named by KOVA_MESSAGEBOX_LOG (one JSON line
-// {"caption":..., "text":..., "type":...} appended per box), else standard error
-// as "caption: text".
+// KovaSetMessageBoxHandler (its return value is returned), the file named by
+// KOVA_MESSAGEBOX_LOG (one JSON line {"caption":..., "text":..., "type":...}
+// appended per box with a single O_APPEND write, so that concurrent writers never
+// interleave; type is a number; bytes that are not UTF-8 become U+FFFD), else
+// standard error as "caption: text" (also when the log cannot be written). A null
+// caption is "Error". Safe to call from any thread.
 WINUSERAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 // Formats into a buffer of at most 1024 bytes (the platform's limit): longer output
-// is cut, NUL-terminated, and the length without the NUL is returned. Supports the
-// platform's conversions (%s %c %d %i %u %x %X %ld %lu %lx %hd and flags, width,
-// precision), not floating point.
+// is cut at 1023 characters, NUL-terminated, and the length without the NUL is
+// returned; lpOut must hold 1024 bytes unless the output is known to be shorter.
+// Conversions: %s (a null pointer prints "(null)"), %hs, %S / %ls / %ws (WCHAR
+// text, written as UTF-8), %c, %d, %i, %u, %x, %X, each with the sizes h (16 bits)
+// and l (32 bits, LONG: not the 64-bit long of Linux), and %%; flags '-', '0' and
+// '#' (0x / 0X), a width, and a precision (characters of a text, minimum digits of
+// a number). No '*' width and no floating point; an unknown conversion character
+// is printed as itself.
 WINUSERAPI int wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 WINUSERAPI int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 
