@@ -42,10 +42,11 @@ class InsertArguments {
   std::vector<ULONG_PTR> read_;
 };
 
-[[nodiscard]] bool FormatInsert(std::string_view spec, ULONG_PTR argument,
+[[nodiscard]] bool FormatInsert(std::string_view insert_format, ULONG_PTR argument,
                                 BoundedText* out) {
   Conversion conversion;
-  if (kova::platform::ParseConversion(spec, &conversion) != spec.size()) return false;
+  if (kova::platform::ParseConversion(insert_format, &conversion) != insert_format.size())
+    return false;
   if (conversion.IsWideText()) {
     kova::platform::FormatWideText(conversion, reinterpret_cast<const WCHAR*>(argument),
                                    out);
@@ -87,18 +88,18 @@ class InsertArguments {
     ++pos;
     if (pos < message.size() && message[pos] >= '0' && message[pos] <= '9')
       number = number * 10 + (message[pos++] - '0');
-    std::string_view spec = "s";
+    std::string_view insert_format = "s";
     if (pos < message.size() && message[pos] == '!') {
       const std::size_t close = message.find('!', pos + 1);
       if (close == std::string_view::npos) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
       }
-      spec = message.substr(pos + 1, close - pos - 1);
+      insert_format = message.substr(pos + 1, close - pos - 1);
       pos = close + 1;
     }
     if (!arguments->available() || number > kMaxInsert ||
-        !FormatInsert(spec, arguments->Get(number), out)) {
+        !FormatInsert(insert_format, arguments->Get(number), out)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return false;
     }

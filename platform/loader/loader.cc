@@ -16,12 +16,14 @@
 #include "base/os_path.h"
 #include "errhandlingapi.h"
 #include "libloaderapi.h"
+#include "sysinfo/ascii_text.h"
 #include "sysinfoapi.h"
 #include "winerror.h"
 
 namespace {
 
 using kova::platform::FromOsPath;
+using kova::platform::ToLowerAscii;
 using kova::platform::ToOsPath;
 
 // The platform libraries whose functions the stand-in provides itself.
@@ -30,14 +32,6 @@ constexpr std::string_view kSystemLibraries[] = {
     "ole32.dll",    "oleaut32.dll", "dbghelp.dll", "imagehlp.dll"};
 
 constexpr int kLoadFlags = RTLD_NOW | RTLD_LOCAL;
-
-std::string ToLowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 link_map* MainModule() {
   static link_map* const main_module = [] {

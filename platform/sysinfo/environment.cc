@@ -10,6 +10,7 @@
 #include "base/os_path.h"
 #include "errhandlingapi.h"
 #include "processenv.h"
+#include "sysinfo/ascii_text.h"
 #include "winerror.h"
 
 extern char** environ;
@@ -22,17 +23,6 @@ std::mutex& EnvironmentMutex() {
   return mutex;
 }
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Caller holds EnvironmentMutex.
 std::optional<std::string> LookUpLocked(std::string_view name) {
   if (name.empty() || name.find('=') != std::string_view::npos) return std::nullopt;
@@ -40,7 +30,8 @@ std::optional<std::string> LookUpLocked(std::string_view name) {
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     std::string_view text(*entry);
     const std::size_t eq = text.find('=');
-    if (eq != std::string_view::npos && EqualsAsciiNoCase(text.substr(0, eq), name))
+    if (eq != std::string_view::npos &&
+        kova::platform::EqualsIgnoreAsciiCase(text.substr(0, eq), name))
       return std::string(text.substr(eq + 1));
   }
   return std::nullopt;

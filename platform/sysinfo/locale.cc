@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "errhandlingapi.h"
+#include "sysinfo/ascii_text.h"
 #include "winerror.h"
 #include "winnls.h"
 
@@ -65,17 +66,6 @@ std::string_view MessagesLocale() {
   return {};
 }
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // "language[_COUNTRY][.codeset][@modifier]" -> language identifier.
 LANGID LangIdFromLocale(std::string_view locale) {
   if (locale.empty() || locale == "C" || locale == "POSIX" || locale.starts_with("C."))
@@ -87,10 +77,11 @@ LANGID LangIdFromLocale(std::string_view locale) {
                                        ? std::string_view()
                                        : locale.substr(underscore + 1);
   for (const LanguageRow& row : kLanguages) {
-    if (!EqualsAsciiNoCase(language, row.language)) continue;
+    if (!kova::platform::EqualsIgnoreAsciiCase(language, row.language)) continue;
     WORD sublanguage = row.default_sublanguage;
     for (const CountryRow& c : row.countries) {
-      if (c.country != nullptr && EqualsAsciiNoCase(country, c.country)) {
+      if (c.country != nullptr &&
+          kova::platform::EqualsIgnoreAsciiCase(country, c.country)) {
         sublanguage = c.sublanguage;
         break;
       }
