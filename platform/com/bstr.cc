@@ -28,7 +28,9 @@ BSTR AllocateBytes(const void* data, UINT bytes) {
   return reinterpret_cast<BSTR>(block + kPrefix);
 }
 
-unsigned char* BlockOf(BSTR bstr) { return reinterpret_cast<unsigned char*>(bstr) - kPrefix; }
+unsigned char* BlockOf(BSTR bstr) {
+  return reinterpret_cast<unsigned char*>(bstr) - kPrefix;
+}
 
 }  // namespace
 
@@ -48,7 +50,9 @@ BSTR WINAPI SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
   return AllocateBytes(strIn, ui * 2);
 }
 
-BSTR WINAPI SysAllocStringByteLen(LPCSTR psz, UINT len) { return AllocateBytes(psz, len); }
+BSTR WINAPI SysAllocStringByteLen(LPCSTR psz, UINT len) {
+  return AllocateBytes(psz, len);
+}
 
 void WINAPI SysFreeString(BSTR bstrString) {
   if (bstrString != nullptr) std::free(BlockOf(bstrString));

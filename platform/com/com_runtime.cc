@@ -92,8 +92,9 @@ HRESULT ReadProgIdClsid(const std::string& progid, CLSID* clsid, int depth) {
 extern "C" {
 
 HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
-  const DWORD model = (dwCoInit & COINIT_APARTMENTTHREADED) != 0 ? COINIT_APARTMENTTHREADED
-                                                                  : COINIT_MULTITHREADED;
+  const DWORD model = (dwCoInit & COINIT_APARTMENTTHREADED) != 0
+                          ? COINIT_APARTMENTTHREADED
+                          : COINIT_MULTITHREADED;
   Apartment& apartment = t_apartment;
   if (apartment.count > 0) {
     if (apartment.model != model) return RPC_E_CHANGED_MODE;
@@ -131,8 +132,9 @@ HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvRe
   if ((dwClsContext & CLSCTX_INPROC) == 0) return REGDB_E_CLASSNOTREG;
   if (SUCCEEDED(kova::com::GetBuiltInClassObject(rclsid, riid, ppv))) return S_OK;
   std::string path;
-  if (!ReadText(HKEY_CLASSES_ROOT, "CLSID\\" + kova::com::GuidToText(rclsid) + "\\InprocServer32",
-                nullptr, &path) ||
+  if (!ReadText(HKEY_CLASSES_ROOT,
+                "CLSID\\" + kova::com::GuidToText(rclsid) + "\\InprocServer32", nullptr,
+                &path) ||
       path.empty()) {
     return REGDB_E_CLASSNOTREG;
   }
@@ -183,8 +185,8 @@ HRESULT WINAPI ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
   if (lplpszProgID == nullptr) return E_INVALIDARG;
   *lplpszProgID = nullptr;
   std::string progid;
-  if (!ReadText(HKEY_CLASSES_ROOT, "CLSID\\" + kova::com::GuidToText(clsid) + "\\ProgID", nullptr,
-                &progid) ||
+  if (!ReadText(HKEY_CLASSES_ROOT, "CLSID\\" + kova::com::GuidToText(clsid) + "\\ProgID",
+                nullptr, &progid) ||
       progid.empty()) {
     return REGDB_E_CLASSNOTREG;
   }

@@ -78,11 +78,14 @@ bool EqualsFolded(std::basic_string_view<Char> a, std::basic_string_view<Char> b
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) { return EqualsFolded(a, b); }
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) { return EqualsFolded(a, b); }
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  return EqualsFolded(a, b);
+}
 
 std::u16string Widen(std::string_view text) {
   if (text.empty()) return {};
-  const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  const int needed =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
   if (needed <= 0) return {};
   std::u16string wide(std::size_t(needed), u'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), needed);
@@ -91,12 +94,12 @@ std::u16string Widen(std::string_view text) {
 
 std::string Narrow(std::u16string_view text) {
   if (text.empty()) return {};
-  const int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+  const int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return {};
   std::string narrow(std::size_t(needed), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), needed, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), needed,
+                      nullptr, nullptr);
   return narrow;
 }
 

@@ -30,11 +30,21 @@ struct Slot {
 
 void StoreValue(const VARIANT& converted, VARTYPE vt, Slot* slot) {
   switch (vt) {
-    case VT_BSTR: slot->value.bstr = converted.bstrVal; break;
-    case VT_BOOL: slot->value.s = converted.boolVal; break;
-    case VT_I2: slot->value.s = converted.iVal; break;
-    case VT_UI4: slot->value.ul = converted.ulVal; break;
-    default: slot->value.l = converted.lVal; break;
+    case VT_BSTR:
+      slot->value.bstr = converted.bstrVal;
+      break;
+    case VT_BOOL:
+      slot->value.s = converted.boolVal;
+      break;
+    case VT_I2:
+      slot->value.s = converted.iVal;
+      break;
+    case VT_UI4:
+      slot->value.ul = converted.ulVal;
+      break;
+    default:
+      slot->value.l = converted.lVal;
+      break;
   }
 }
 
@@ -59,8 +69,8 @@ HRESULT PrepareByReference(VARIANT* arg, const KOVA_PARAM_DATA& param, Slot* slo
     VARIANT* inner = arg->pvarVal;
     if (inner == nullptr) return E_INVALIDARG;
     if (inner->vt != base) {
-      const bool out_only = (param.flags & PARAMFLAG_FOUT) != 0 &&
-                            (param.flags & PARAMFLAG_FIN) == 0;
+      const bool out_only =
+          (param.flags & PARAMFLAG_FOUT) != 0 && (param.flags & PARAMFLAG_FIN) == 0;
       if (out_only) {
         const HRESULT hr = VariantClear(inner);
         if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
@@ -92,18 +102,29 @@ void HandOutRetval(const Slot& slot, VARTYPE base, VARIANT* result) {
   result->vt = base;
   result->llVal = 0;
   switch (base) {
-    case VT_BSTR: result->bstrVal = slot.value.bstr; break;
-    case VT_BOOL: result->boolVal = slot.value.s; break;
-    case VT_I2: result->iVal = slot.value.s; break;
-    case VT_UI4: result->ulVal = slot.value.ul; break;
-    default: result->lVal = slot.value.l; break;
+    case VT_BSTR:
+      result->bstrVal = slot.value.bstr;
+      break;
+    case VT_BOOL:
+      result->boolVal = slot.value.s;
+      break;
+    case VT_I2:
+      result->iVal = slot.value.s;
+      break;
+    case VT_UI4:
+      result->ulVal = slot.value.ul;
+      break;
+    default:
+      result->lVal = slot.value.l;
+      break;
   }
 }
 
 }  // namespace
 
 HRESULT InvokeFunction(const KOVA_FUNC_DATA& func, void* instance, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                       UINT* arg_err) {
   if (instance == nullptr || params == nullptr) return E_INVALIDARG;
   if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs > 0) return DISP_E_NONAMEDARGS;

@@ -54,7 +54,9 @@ TaskMalloc g_task_malloc;
 extern "C" {
 
 LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb) { return g_task_malloc.Alloc(cb); }
-LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb) { return g_task_malloc.Realloc(pv, cb); }
+LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb) {
+  return g_task_malloc.Realloc(pv, cb);
+}
 void WINAPI CoTaskMemFree(LPVOID pv) { g_task_malloc.Free(pv); }
 
 HRESULT WINAPI CoGetMalloc(DWORD dwMemContext, LPMALLOC* ppMalloc) {
@@ -88,7 +90,8 @@ HRESULT WINAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
   *pclsid = CLSID_NULL;
   if (lpsz == nullptr) return S_OK;
   if (TextToGuid(OleView(lpsz), pclsid)) return S_OK;
-  if (lpsz[0] != u'{' && lpsz[0] != 0 && SUCCEEDED(CLSIDFromProgID(lpsz, pclsid))) return S_OK;
+  if (lpsz[0] != u'{' && lpsz[0] != 0 && SUCCEEDED(CLSIDFromProgID(lpsz, pclsid)))
+    return S_OK;
   *pclsid = CLSID_NULL;
   return CO_E_CLASSSTRING;
 }

@@ -94,12 +94,14 @@ class Parser {
       ScriptKey key;
       if (token.kind == Token::kWord) {
         if (EqualsNoCase(token.text, "NoRemove")) key.modifier = ScriptKey::kNoRemove;
-        if (EqualsNoCase(token.text, "ForceRemove")) key.modifier = ScriptKey::kForceRemove;
+        if (EqualsNoCase(token.text, "ForceRemove"))
+          key.modifier = ScriptKey::kForceRemove;
         if (EqualsNoCase(token.text, "Delete")) key.modifier = ScriptKey::kDelete;
         if (EqualsNoCase(token.text, "val")) {
           if (depth == 0) return false;  // values belong to the key whose block this is
           ScriptValue value;
-          if (!Next(&token) || (token.kind != Token::kWord && token.kind != Token::kQuoted)) {
+          if (!Next(&token) ||
+              (token.kind != Token::kWord && token.kind != Token::kQuoted)) {
             return false;
           }
           value.name = token.text;
@@ -108,7 +110,8 @@ class Parser {
           continue;
         }
         if (key.modifier != ScriptKey::kNone) {
-          if (!Next(&token) || (token.kind != Token::kWord && token.kind != Token::kQuoted)) {
+          if (!Next(&token) ||
+              (token.kind != Token::kWord && token.kind != Token::kQuoted)) {
             return false;
           }
         }
@@ -138,7 +141,8 @@ class Parser {
   [[nodiscard]] bool ParseValue(ScriptValue* value) {
     Token type, text;
     if (!Next(&type) || type.kind != Token::kWord) return false;
-    if (!Next(&text) || (text.kind != Token::kWord && text.kind != Token::kQuoted)) return false;
+    if (!Next(&text) || (text.kind != Token::kWord && text.kind != Token::kQuoted))
+      return false;
     if (EqualsNoCase(type.text, "s") || EqualsNoCase(type.text, "e")) {
       value->type = EqualsNoCase(type.text, "s") ? REG_SZ : REG_EXPAND_SZ;
       value->data.assign(text.text.begin(), text.text.end());
@@ -149,13 +153,15 @@ class Parser {
       const char* begin = text.text.c_str();
       char* end = nullptr;
       const unsigned long long number = std::strtoull(begin, &end, 0);
-      if (text.text.empty() || *end != 0 || text.text[0] == '-' || number > 0xFFFFFFFFull) {
+      if (text.text.empty() || *end != 0 || text.text[0] == '-' ||
+          number > 0xFFFFFFFFull) {
         return false;
       }
       const DWORD dword = DWORD(number);
       value->type = REG_DWORD;
       value->data.resize(sizeof dword);
-      for (std::size_t i = 0; i < sizeof dword; ++i) value->data[i] = BYTE(dword >> (8 * i));
+      for (std::size_t i = 0; i < sizeof dword; ++i)
+        value->data[i] = BYTE(dword >> (8 * i));
       return true;
     }
     if (EqualsNoCase(type.text, "b")) {
@@ -195,11 +201,6 @@ class Parser {
       return true;
     }
     const char c = script_[pos_];
-    if (c == '{' || c == '}' || c == '=') {
-      token->kind = c == '{' ? Token::kOpen : c == '}' ? Token::kClose : Token::kEquals;
-      ++pos_;
-      return true;
-    }
     std::string raw;
     if (c == '\'') {
       token->kind = Token::kQuoted;
@@ -218,11 +219,18 @@ class Parser {
         raw += script_[pos_++];
       }
     } else {
-      token->kind = Token::kWord;
-      while (pos_ < script_.size() && !blank(script_[pos_]) && script_[pos_] != '{' &&
-             script_[pos_] != '}' && script_[pos_] != '=' && script_[pos_] != '\'') {
+      // Bare tokens end at a blank or a quote, so "{GUID}" is one word and the
+      // punctuation tokens stand alone, as in the usual script layout.
+      while (pos_ < script_.size() && !blank(script_[pos_]) && script_[pos_] != '\'') {
         raw += script_[pos_++];
       }
+      if (raw == "{" || raw == "}" || raw == "=") {
+        token->kind = raw == "{"   ? Token::kOpen
+                      : raw == "}" ? Token::kClose
+                                   : Token::kEquals;
+        return true;
+      }
+      token->kind = Token::kWord;
     }
     return Replace(raw, &token->text);
   }
@@ -288,12 +296,14 @@ HRESULT RegisterKey(HKEY root, const std::string& parent, const ScriptKey& key) 
     if (FAILED(hr)) return hr;
   }
   ScopedKey handle;
-  LSTATUS status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_ALL_ACCESS, nullptr, handle.receive(), nullptr);
+  LSTATUS status =
+      RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, handle.receive(), nullptr);
   if (status != ERROR_SUCCESS) return FromStatus(status);
   for (const ScriptValue& value : key.values) {
-    status = RegSetValueExA(handle.get(), value.name.empty() ? nullptr : value.name.c_str(), 0,
-                            value.type, value.data.data(), DWORD(value.data.size()));
+    status =
+        RegSetValueExA(handle.get(), value.name.empty() ? nullptr : value.name.c_str(), 0,
+                       value.type, value.data.data(), DWORD(value.data.size()));
     if (status != ERROR_SUCCESS) return FromStatus(status);
   }
   handle.Reset();
@@ -369,11 +379,11 @@ HRESULT CRegObject::AddReplacement(LPCSTR key, LPCSTR item) {
   if (key == nullptr || key[0] == 0 || item == nullptr) return E_INVALIDARG;
   try {
     for (auto it = impl_->replacements.begin(); it != impl_->replacements.end(); ++it) {
-    if (EqualsNoCase(it->first, key)) {
-      it->second = item;
-      return S_OK;
+      if (EqualsNoCase(it->first, key)) {
+        it->second = item;
+        return S_OK;
+      }
     }
-  }
     impl_->replacements[key] = item;
     return S_OK;
   } catch (const std::bad_alloc&) {

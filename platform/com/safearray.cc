@@ -14,23 +14,49 @@ constexpr std::size_t kTypePrefix = 16;  // keeps the header 16-byte aligned
 
 ULONG ElementSize(VARTYPE vt) {
   switch (vt) {
-    case VT_I1: case VT_UI1: return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
-    case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-    case VT_VARIANT: return sizeof(VARIANT);
-    default: return 0;
+    case VT_I1:
+    case VT_UI1:
+      return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+      return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+      return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+      return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+      return sizeof(void*);
+    case VT_VARIANT:
+      return sizeof(VARIANT);
+    default:
+      return 0;
   }
 }
 
 USHORT FeaturesOf(VARTYPE vt) {
   switch (vt) {
-    case VT_BSTR: return FADF_HAVEVARTYPE | FADF_BSTR;
-    case VT_VARIANT: return FADF_HAVEVARTYPE | FADF_VARIANT;
-    case VT_UNKNOWN: return FADF_HAVEVARTYPE | FADF_UNKNOWN;
-    case VT_DISPATCH: return FADF_HAVEVARTYPE | FADF_DISPATCH;
-    default: return FADF_HAVEVARTYPE;
+    case VT_BSTR:
+      return FADF_HAVEVARTYPE | FADF_BSTR;
+    case VT_VARIANT:
+      return FADF_HAVEVARTYPE | FADF_VARIANT;
+    case VT_UNKNOWN:
+      return FADF_HAVEVARTYPE | FADF_UNKNOWN;
+    case VT_DISPATCH:
+      return FADF_HAVEVARTYPE | FADF_DISPATCH;
+    default:
+      return FADF_HAVEVARTYPE;
   }
 }
 
@@ -82,7 +108,8 @@ HRESULT CopyIntoCell(VARTYPE vt, ULONG size, void* cell, const void* value) {
     const BSTR source = static_cast<BSTR>(const_cast<void*>(value));
     BSTR copy = nullptr;
     if (source != nullptr) {
-      copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source), SysStringByteLen(source));
+      copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source),
+                                   SysStringByteLen(source));
       if (copy == nullptr) return E_OUTOFMEMORY;
     }
     *static_cast<BSTR*>(cell) = copy;
@@ -170,7 +197,9 @@ HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa) {
 }
 
 UINT WINAPI SafeArrayGetDim(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cDims; }
-UINT WINAPI SafeArrayGetElemsize(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cbElements; }
+UINT WINAPI SafeArrayGetElemsize(SAFEARRAY* psa) {
+  return psa == nullptr ? 0 : psa->cbElements;
+}
 
 HRESULT WINAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
   if (psa == nullptr || pvt == nullptr) return E_INVALIDARG;
@@ -230,7 +259,8 @@ HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   }
   ULONG offset;
   if (!CellOffset(psa, rgIndices, &offset)) return DISP_E_BADINDEX;
-  void* cell = static_cast<unsigned char*>(psa->pvData) + std::size_t(offset) * psa->cbElements;
+  void* cell =
+      static_cast<unsigned char*>(psa->pvData) + std::size_t(offset) * psa->cbElements;
   unsigned char fresh[sizeof(VARIANT)];
   HRESULT hr = CopyIntoCell(vt, psa->cbElements, fresh, pv);
   if (FAILED(hr)) return hr;
@@ -246,8 +276,8 @@ HRESULT WINAPI SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   ULONG offset;
   if (!CellOffset(psa, rgIndices, &offset)) return DISP_E_BADINDEX;
   const VARTYPE vt = TypeOf(psa);
-  const void* cell =
-      static_cast<const unsigned char*>(psa->pvData) + std::size_t(offset) * psa->cbElements;
+  const void* cell = static_cast<const unsigned char*>(psa->pvData) +
+                     std::size_t(offset) * psa->cbElements;
   if (vt == VT_BSTR || vt == VT_UNKNOWN || vt == VT_DISPATCH) {
     return CopyIntoCell(vt, psa->cbElements, pv, *static_cast<void* const*>(cell));
   }
@@ -268,8 +298,10 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
   if (copy == nullptr) return E_OUTOFMEMORY;
   const ULONG cells = CellCount(psa);
   for (ULONG i = 0; i < cells; ++i) {
-    const auto* from = static_cast<const unsigned char*>(psa->pvData) + std::size_t(i) * psa->cbElements;
-    auto* to = static_cast<unsigned char*>(copy->pvData) + std::size_t(i) * psa->cbElements;
+    const auto* from =
+        static_cast<const unsigned char*>(psa->pvData) + std::size_t(i) * psa->cbElements;
+    auto* to =
+        static_cast<unsigned char*>(copy->pvData) + std::size_t(i) * psa->cbElements;
     const void* value = (vt == VT_BSTR || vt == VT_UNKNOWN || vt == VT_DISPATCH)
                             ? *static_cast<void* const*>(static_cast<const void*>(from))
                             : static_cast<const void*>(from);

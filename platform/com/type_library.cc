@@ -54,11 +54,14 @@ class TypeInfo final : public ITypeInfo {
   STDMETHODIMP GetVarDesc(UINT index, VARDESC** ppVarDesc) override;
   STDMETHODIMP GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames,
                         UINT* pcNames) override;
-  STDMETHODIMP GetRefTypeOfImplType(UINT, HREFTYPE*) override { return TYPE_E_ELEMENTNOTFOUND; }
+  STDMETHODIMP GetRefTypeOfImplType(UINT, HREFTYPE*) override {
+    return TYPE_E_ELEMENTNOTFOUND;
+  }
   STDMETHODIMP GetImplTypeFlags(UINT, INT*) override { return TYPE_E_ELEMENTNOTFOUND; }
   STDMETHODIMP GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) override;
-  STDMETHODIMP Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
-                      VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+  STDMETHODIMP Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
+                      DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                      UINT* puArgErr) override;
   STDMETHODIMP GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                                 DWORD* pdwHelpContext, BSTR* pBstrHelpFile) override;
   STDMETHODIMP GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override {
@@ -104,7 +107,8 @@ class TypeLib final : public ITypeLib {
   [[nodiscard]] bool Init() {
     infos_ = new (std::nothrow) TypeInfo[data_->type_count == 0 ? 1 : data_->type_count];
     if (infos_ == nullptr) return false;
-    for (UINT i = 0; i < data_->type_count; ++i) infos_[i].Bind(this, i, &data_->types[i]);
+    for (UINT i = 0; i < data_->type_count; ++i)
+      infos_[i].Bind(this, i, &data_->types[i]);
     return true;
   }
   ~TypeLib() {
@@ -203,14 +207,16 @@ class TypeLib final : public ITypeLib {
     }
     return S_OK;
   }
-  STDMETHODIMP FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT* pcFound) override {
+  STDMETHODIMP FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*,
+                        USHORT* pcFound) override {
     if (pcFound != nullptr) *pcFound = 0;
     return E_NOTIMPL;
   }
   STDMETHODIMP_(void) ReleaseTLibAttr(TLIBATTR* pTLibAttr) override { delete pTLibAttr; }
 
   static HRESULT Document(const char* name, const char* help, BSTR* pBstrName,
-                          BSTR* pBstrDocString, DWORD* pdwHelpContext, BSTR* pBstrHelpFile) {
+                          BSTR* pBstrDocString, DWORD* pdwHelpContext,
+                          BSTR* pBstrHelpFile) {
     if (pBstrName != nullptr) *pBstrName = nullptr;
     if (pBstrDocString != nullptr) *pBstrDocString = nullptr;
     if (pBstrHelpFile != nullptr) *pBstrHelpFile = nullptr;
@@ -356,7 +362,8 @@ void TypeInfo::ReleaseVarDesc(VARDESC* pVarDesc) {
   delete reinterpret_cast<VarDescBlock*>(pVarDesc);
 }
 
-HRESULT TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) {
+HRESULT TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames,
+                           UINT* pcNames) {
   if (rgBstrNames == nullptr || pcNames == nullptr) return E_INVALIDARG;
   *pcNames = 0;
   std::vector<const char*> names;
@@ -413,8 +420,9 @@ HRESULT TypeInfo::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMem
   return hr;
 }
 
-HRESULT TypeInfo::Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
-                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+HRESULT TypeInfo::Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
+                         DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                         EXCEPINFO* pExcepInfo, UINT* puArgErr) {
   const KOVA_FUNC_DATA* func = FindFunc(memid);
   if (func == nullptr) return DISP_E_MEMBERNOTFOUND;
   return InvokeFunction(*func, pvInstance, wFlags, pDispParams, pVarResult, pExcepInfo,
@@ -428,12 +436,13 @@ HRESULT TypeInfo::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrD
                              pdwHelpContext, pBstrHelpFile);
   }
   if (const KOVA_FUNC_DATA* func = FindFunc(memid)) {
-    return TypeLib::Document(func->name, func->help, pBstrName, pBstrDocString, pdwHelpContext,
-                             pBstrHelpFile);
+    return TypeLib::Document(func->name, func->help, pBstrName, pBstrDocString,
+                             pdwHelpContext, pBstrHelpFile);
   }
-  if (memid >= kFirstEnumMemberId && memid < kFirstEnumMemberId + MEMBERID(type_->enum_count)) {
-    return TypeLib::Document(type_->enums[memid - kFirstEnumMemberId].name, nullptr, pBstrName,
-                             pBstrDocString, pdwHelpContext, pBstrHelpFile);
+  if (memid >= kFirstEnumMemberId &&
+      memid < kFirstEnumMemberId + MEMBERID(type_->enum_count)) {
+    return TypeLib::Document(type_->enums[memid - kFirstEnumMemberId].name, nullptr,
+                             pBstrName, pBstrDocString, pdwHelpContext, pBstrHelpFile);
   }
   return TYPE_E_ELEMENTNOTFOUND;
 }
@@ -454,7 +463,8 @@ void SplitResourceIndex(const std::string& file, std::string* path, unsigned* in
   const std::size_t slash = file.find_last_of("\\/");
   if (slash == std::string::npos || slash + 1 >= file.size()) return;
   const std::string last = file.substr(slash + 1);
-  if (last.size() > 5 || last.find_first_not_of("0123456789") != std::string::npos) return;
+  if (last.size() > 5 || last.find_first_not_of("0123456789") != std::string::npos)
+    return;
   *path = file.substr(0, slash);
   *index = unsigned(std::stoul(last));
 }

@@ -17,7 +17,8 @@ ITypeLib* CreateTypeLib(const KOVA_TYPELIB_DATA* data, HMODULE module);
 // on `instance` and hands out the result. Separate so that it can be tested
 // without a module.
 HRESULT InvokeFunction(const KOVA_FUNC_DATA& func, void* instance, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* arg_err);
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                       UINT* arg_err);
 
 }  // namespace kova::com
 

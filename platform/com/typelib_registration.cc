@@ -99,13 +99,14 @@ HRESULT WINAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCI
   std::string version;
   if (!kova::com::FindVersion(guid, wMaj, wMin, &version)) return TYPE_E_LIBNOTREGISTERED;
   // The locale itself, then its language, then the neutral registration.
-  const std::string locales[] = {kova::com::Hex(lcid),
-                                 kova::com::Hex(PRIMARYLANGID(LANGIDFROMLCID(lcid))), "0"};
+  const std::string locales[] = {
+      kova::com::Hex(lcid), kova::com::Hex(PRIMARYLANGID(LANGIDFROMLCID(lcid))), "0"};
   const char* systems[] = {kova::com::SysName(kova::com::NativeSys()), "win32"};
   for (const std::string& locale : locales) {
     for (const char* sys : systems) {
       std::string path;
-      if (ReadText(HKEY_CLASSES_ROOT, version + "\\" + locale + "\\" + sys, nullptr, &path) &&
+      if (ReadText(HKEY_CLASSES_ROOT, version + "\\" + locale + "\\" + sys, nullptr,
+                   &path) &&
           !path.empty()) {
         *lpbstrPathName = kova::com::AllocBstr(std::string_view(path));
         return *lpbstrPathName != nullptr ? S_OK : E_OUTOFMEMORY;
@@ -127,7 +128,8 @@ HRESULT WINAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCI
   return hr;
 }
 
-HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) {
+HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath,
+                               LPCOLESTR szHelpDir) {
   if (ptlib == nullptr || szFullPath == nullptr) return E_INVALIDARG;
   TLIBATTR* attr = nullptr;
   HRESULT hr = ptlib->GetLibAttr(&attr);
@@ -138,7 +140,8 @@ HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR 
   BSTR name = nullptr, doc = nullptr;
   hr = ptlib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
   if (FAILED(hr)) return hr;
-  const std::string title = kova::com::Narrow(kova::com::OleView(SysStringLen(doc) > 0 ? doc : name));
+  const std::string title =
+      kova::com::Narrow(kova::com::OleView(SysStringLen(doc) > 0 ? doc : name));
   SysFreeString(name);
   SysFreeString(doc);
 
@@ -150,19 +153,21 @@ HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR 
     const std::size_t slash = path.find_last_of('\\');
     help_dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
   }
-  const std::string version = kova::com::VersionKey(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum);
+  const std::string version =
+      kova::com::VersionKey(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum);
   const std::string lib_text = GuidToText(lib.guid);
   const std::string version_text =
       kova::com::Hex(lib.wMajorVerNum) + "." + kova::com::Hex(lib.wMinorVerNum);
-  bool ok = kova::com::WriteText(HKEY_CLASSES_ROOT, version, nullptr, title) == ERROR_SUCCESS &&
-            kova::com::WriteText(HKEY_CLASSES_ROOT,
-                                 version + "\\" + kova::com::Hex(lib.lcid) + "\\" +
-                                     kova::com::SysName(lib.syskind),
-                                 nullptr, path) == ERROR_SUCCESS &&
-            kova::com::WriteText(HKEY_CLASSES_ROOT, version + "\\FLAGS", nullptr,
-                                 std::to_string(lib.wLibFlags)) == ERROR_SUCCESS &&
-            kova::com::WriteText(HKEY_CLASSES_ROOT, version + "\\HELPDIR", nullptr,
-                                 help_dir) == ERROR_SUCCESS;
+  bool ok =
+      kova::com::WriteText(HKEY_CLASSES_ROOT, version, nullptr, title) == ERROR_SUCCESS &&
+      kova::com::WriteText(HKEY_CLASSES_ROOT,
+                           version + "\\" + kova::com::Hex(lib.lcid) + "\\" +
+                               kova::com::SysName(lib.syskind),
+                           nullptr, path) == ERROR_SUCCESS &&
+      kova::com::WriteText(HKEY_CLASSES_ROOT, version + "\\FLAGS", nullptr,
+                           std::to_string(lib.wLibFlags)) == ERROR_SUCCESS &&
+      kova::com::WriteText(HKEY_CLASSES_ROOT, version + "\\HELPDIR", nullptr, help_dir) ==
+          ERROR_SUCCESS;
   const UINT count = ok ? ptlib->GetTypeInfoCount() : 0;
   for (UINT i = 0; ok && i < count; ++i) {
     ITypeInfo* info = nullptr;
@@ -173,15 +178,16 @@ HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR 
     info->Release();
     if (!wanted) continue;
     const std::string key = "Interface\\" + GuidToText(iid);
-    ok = kova::com::WriteText(HKEY_CLASSES_ROOT, key, nullptr, iface_name) == ERROR_SUCCESS &&
+    ok = kova::com::WriteText(HKEY_CLASSES_ROOT, key, nullptr, iface_name) ==
+             ERROR_SUCCESS &&
          kova::com::WriteText(HKEY_CLASSES_ROOT, key + "\\ProxyStubClsid", nullptr,
                               kova::com::kPSOAInterface) == ERROR_SUCCESS &&
          kova::com::WriteText(HKEY_CLASSES_ROOT, key + "\\ProxyStubClsid32", nullptr,
                               kova::com::kPSOAInterface) == ERROR_SUCCESS &&
          kova::com::WriteText(HKEY_CLASSES_ROOT, key + "\\TypeLib", nullptr, lib_text) ==
              ERROR_SUCCESS &&
-         kova::com::WriteText(HKEY_CLASSES_ROOT, key + "\\TypeLib", "Version", version_text) ==
-             ERROR_SUCCESS;
+         kova::com::WriteText(HKEY_CLASSES_ROOT, key + "\\TypeLib", "Version",
+                              version_text) == ERROR_SUCCESS;
   }
   return ok ? S_OK : TYPE_E_REGISTRYACCESS;
 }
@@ -197,8 +203,7 @@ HRESULT WINAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, 
 
   const std::string lib_text = GuidToText(libID);
   ITypeLib* lib = nullptr;
-  if (!path.empty() &&
-      SUCCEEDED(LoadTypeLib(kova::com::Widen(path).c_str(), &lib))) {
+  if (!path.empty() && SUCCEEDED(LoadTypeLib(kova::com::Widen(path).c_str(), &lib))) {
     const UINT count = lib->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
       ITypeInfo* info = nullptr;
@@ -229,11 +234,12 @@ HRESULT WINAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, 
     for (DWORD i = 0;; ++i) {
       char name[64];
       DWORD size = sizeof name;
-      if (RegEnumKeyExA(probe.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS) {
+      if (RegEnumKeyExA(probe.get(), i, name, &size, nullptr, nullptr, nullptr,
+                        nullptr) != ERROR_SUCCESS) {
         break;
       }
-      if (!kova::com::EqualsNoCase(name, "FLAGS") && !kova::com::EqualsNoCase(name, "HELPDIR")) {
+      if (!kova::com::EqualsNoCase(name, "FLAGS") &&
+          !kova::com::EqualsNoCase(name, "HELPDIR")) {
         other_locales = true;
       }
     }

@@ -17,9 +17,25 @@ bool IsValidType(VARTYPE vt) {
     case VT_EMPTY:
     case VT_NULL:
       return (vt & VT_BYREF) == 0;
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BSTR:
-    case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN: case VT_DECIMAL:
-    case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
     case VT_UINT:
       return true;
     case VT_VARIANT:
@@ -33,19 +49,32 @@ bool IsValidType(VARTYPE vt) {
 std::optional<std::int64_t> IntegerOf(const VARIANT& v) {
   const bool ref = (v.vt & VT_BYREF) != 0;
   switch (v.vt & VT_TYPEMASK) {
-    case VT_EMPTY: return 0;
-    case VT_I1: return ref ? *v.pcVal : v.cVal;
-    case VT_UI1: return ref ? *v.pbVal : v.bVal;
-    case VT_I2: return ref ? *v.piVal : v.iVal;
-    case VT_UI2: return ref ? *v.puiVal : v.uiVal;
-    case VT_BOOL: return ref ? *v.pboolVal : v.boolVal;
-    case VT_I4: return ref ? *v.plVal : v.lVal;
-    case VT_UI4: return ref ? *v.pulVal : v.ulVal;
-    case VT_INT: return ref ? *v.pintVal : v.intVal;
-    case VT_UINT: return ref ? *v.puintVal : v.uintVal;
-    case VT_I8: return ref ? *v.pllVal : v.llVal;
-    case VT_ERROR: return ref ? *v.pscode : v.scode;
-    default: return std::nullopt;
+    case VT_EMPTY:
+      return 0;
+    case VT_I1:
+      return ref ? *v.pcVal : v.cVal;
+    case VT_UI1:
+      return ref ? *v.pbVal : v.bVal;
+    case VT_I2:
+      return ref ? *v.piVal : v.iVal;
+    case VT_UI2:
+      return ref ? *v.puiVal : v.uiVal;
+    case VT_BOOL:
+      return ref ? *v.pboolVal : v.boolVal;
+    case VT_I4:
+      return ref ? *v.plVal : v.lVal;
+    case VT_UI4:
+      return ref ? *v.pulVal : v.ulVal;
+    case VT_INT:
+      return ref ? *v.pintVal : v.intVal;
+    case VT_UINT:
+      return ref ? *v.puintVal : v.uintVal;
+    case VT_I8:
+      return ref ? *v.pllVal : v.llVal;
+    case VT_ERROR:
+      return ref ? *v.pscode : v.scode;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -57,21 +86,25 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 HRESULT ParseNumber(std::u16string_view text, std::int64_t* value) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  if (text.size() > 2 && text[0] == u'&' && (text[1] == u'H' || text[1] == u'h' ||
-                                             text[1] == u'O' || text[1] == u'o')) {
+  if (text.size() > 2 && text[0] == u'&' &&
+      (text[1] == u'H' || text[1] == u'h' || text[1] == u'O' || text[1] == u'o')) {
     const int base = (text[1] == u'H' || text[1] == u'h') ? 16 : 8;
     std::uint64_t v = 0;
     for (char16_t c : text.substr(2)) {
       int d = -1;
-      if (c >= u'0' && c <= u'9') d = c - u'0';
-      else if (base == 16 && c >= u'a' && c <= u'f') d = c - u'a' + 10;
-      else if (base == 16 && c >= u'A' && c <= u'F') d = c - u'A' + 10;
+      if (c >= u'0' && c <= u'9')
+        d = c - u'0';
+      else if (base == 16 && c >= u'a' && c <= u'f')
+        d = c - u'a' + 10;
+      else if (base == 16 && c >= u'A' && c <= u'F')
+        d = c - u'A' + 10;
       if (d < 0 || d >= base) return DISP_E_TYPEMISMATCH;
       v = v * unsigned(base) + unsigned(d);
       if (v > 0xFFFFFFFFull) return DISP_E_OVERFLOW;
     }
     // A hexadecimal or octal text is a 32-bit pattern, as on the platform.
-    *value = v > 0x7FFFFFFF ? std::int64_t(std::int32_t(std::uint32_t(v))) : std::int64_t(v);
+    *value =
+        v > 0x7FFFFFFF ? std::int64_t(std::int32_t(std::uint32_t(v))) : std::int64_t(v);
     return S_OK;
   }
   bool negative = false;
@@ -108,11 +141,13 @@ HRESULT ParseBool(std::u16string_view text, VARIANT_BOOL* value) {
   std::u16string_view trimmed = text;
   while (!trimmed.empty() && IsBlank(trimmed.front())) trimmed.remove_prefix(1);
   while (!trimmed.empty() && IsBlank(trimmed.back())) trimmed.remove_suffix(1);
-  if (kova::com::EqualsNoCase(trimmed, u"True") || kova::com::EqualsNoCase(trimmed, u"#TRUE#")) {
+  if (kova::com::EqualsNoCase(trimmed, u"True") ||
+      kova::com::EqualsNoCase(trimmed, u"#TRUE#")) {
     *value = VARIANT_TRUE;
     return S_OK;
   }
-  if (kova::com::EqualsNoCase(trimmed, u"False") || kova::com::EqualsNoCase(trimmed, u"#FALSE#")) {
+  if (kova::com::EqualsNoCase(trimmed, u"False") ||
+      kova::com::EqualsNoCase(trimmed, u"#FALSE#")) {
     *value = VARIANT_FALSE;
     return S_OK;
   }
@@ -159,11 +194,13 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
     out->vt = VT_EMPTY;
     return S_OK;
   }
-  if (from == VT_NULL) return vt == VT_NULL ? (out->vt = VT_NULL, S_OK) : DISP_E_TYPEMISMATCH;
+  if (from == VT_NULL)
+    return vt == VT_NULL ? (out->vt = VT_NULL, S_OK) : DISP_E_TYPEMISMATCH;
   if (vt == VT_BSTR) {
     if (from == VT_BSTR) {
       const BSTR s = ref ? *src.pbstrVal : src.bstrVal;
-      out->bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(s), SysStringByteLen(s));
+      out->bstrVal =
+          SysAllocStringByteLen(reinterpret_cast<LPCSTR>(s), SysStringByteLen(s));
       if (out->bstrVal == nullptr && s != nullptr) return E_OUTOFMEMORY;
       out->vt = VT_BSTR;
       return S_OK;
@@ -181,9 +218,11 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
     out->vt = VT_BSTR;
     return S_OK;
   }
-  if (vt != VT_I2 && vt != VT_I4 && vt != VT_UI4 && vt != VT_BOOL) return DISP_E_BADVARTYPE;
+  if (vt != VT_I2 && vt != VT_I4 && vt != VT_UI4 && vt != VT_BOOL)
+    return DISP_E_BADVARTYPE;
   if (from == VT_BSTR) {
-    const std::u16string_view text = kova::com::OleView(ref ? *src.pbstrVal : src.bstrVal);
+    const std::u16string_view text =
+        kova::com::OleView(ref ? *src.pbstrVal : src.bstrVal);
     if (vt == VT_BOOL) {
       VARIANT_BOOL b;
       const HRESULT hr = ParseBool(text, &b);
@@ -200,7 +239,8 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
   const std::optional<std::int64_t> n = IntegerOf(src);
   if (!n) return DISP_E_TYPEMISMATCH;
   // A boolean true is all bits set, also as an unsigned number.
-  if (from == VT_BOOL && vt == VT_UI4) return FitInteger(*n != 0 ? 0xFFFFFFFFll : 0, vt, out);
+  if (from == VT_BOOL && vt == VT_UI4)
+    return FitInteger(*n != 0 ? 0xFFFFFFFFll : 0, vt, out);
   // Unsigned sources keep their value; a 32-bit pattern does not turn negative.
   return FitInteger(*n, vt, out);
 }
@@ -246,7 +286,8 @@ HRESULT WINAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
       copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(pvargSrc->bstrVal),
                                            SysStringByteLen(pvargSrc->bstrVal));
       if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
-    } else if ((copy.vt == VT_UNKNOWN || copy.vt == VT_DISPATCH) && copy.punkVal != nullptr) {
+    } else if ((copy.vt == VT_UNKNOWN || copy.vt == VT_DISPATCH) &&
+               copy.punkVal != nullptr) {
       copy.punkVal->AddRef();
     }
   }

@@ -23,7 +23,9 @@ typedef enum tagCLSCTX {
 } CLSCTX;
 #define CLSCTX_INPROC (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)
 #define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
-#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL                                                      \
+  (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | \
+   CLSCTX_REMOTE_SERVER)
 
 typedef enum tagCOINIT {
   COINIT_MULTITHREADED = 0x0,
@@ -49,8 +51,8 @@ WINOLEAPI void WINAPI CoUninitialize(void);
 // initialise COM counts as a member of the multithreaded apartment while one
 // exists, as on the platform). A context without an in-process bit gives
 // REGDB_E_CLASSNOTREG.
-WINOLEAPI HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved,
-                                          REFIID riid, LPVOID* ppv);
+WINOLEAPI HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext,
+                                          LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 WINOLEAPI HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter,
                                           DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 // Asks every server the process loaded through CoGetClassObject whether it can be

@@ -16,7 +16,8 @@
 // (deleted on register, left alone on unregister). A key may carry a default
 // value (`= s 'text'`) and named values (`val Name = d 5`); value types s
 // (REG_SZ), e (REG_EXPAND_SZ), d (REG_DWORD, decimal or 0x hex, quoted or not),
-// b (REG_BINARY, hexadecimal digits). Names and texts are bare words or quoted
+// b (REG_BINARY, hexadecimal digits). Tokens are separated by blanks ({, } and =
+// stand alone); names and texts are bare words ("{GUID}" is one word) or quoted
 // with '...' ('' inside quotes is one quote). %NAME% is replaced everywhere
 // (names compare without case); %% is one percent sign; an unknown replacement
 // is a syntax error.

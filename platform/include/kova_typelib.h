@@ -60,13 +60,13 @@ struct KOVA_TYPE_DATA {
   TYPEKIND kind;  // TKIND_DISPATCH (dual), TKIND_ENUM, TKIND_ALIAS, TKIND_COCLASS
   const char* name;
   const char* help;
-  GUID guid;  // GUID_NULL for enums and aliases
+  GUID guid;   // GUID_NULL for enums and aliases
   WORD flags;  // TYPEFLAG_*
   USHORT func_count;
   const KOVA_FUNC_DATA* funcs;  // TKIND_DISPATCH
   USHORT enum_count;
-  const KOVA_ENUM_DATA* enums;  // TKIND_ENUM
-  VARTYPE alias_vt;  // TKIND_ALIAS
+  const KOVA_ENUM_DATA* enums;    // TKIND_ENUM
+  VARTYPE alias_vt;               // TKIND_ALIAS
   const char* default_interface;  // TKIND_COCLASS: the name of a type in this library
 };
 
@@ -90,7 +90,9 @@ namespace kova::typelib {
 // The automation type that stands for a C++ parameter type.
 template <class T>
 consteval bool VtFits(VARTYPE vt) {
-  if constexpr (std::is_pointer_v<T>) {
+  if constexpr (std::is_same_v<T, BSTR>) {
+    return vt == VT_BSTR;
+  } else if constexpr (std::is_pointer_v<T>) {
     using Pointee = std::remove_pointer_t<T>;
     if constexpr (std::is_pointer_v<Pointee> && !std::is_same_v<Pointee, BSTR>) {
       return false;
@@ -99,8 +101,6 @@ consteval bool VtFits(VARTYPE vt) {
     }
   } else if constexpr (std::is_enum_v<T>) {
     return vt == VT_I4 && sizeof(T) == sizeof(LONG);
-  } else if constexpr (std::is_same_v<T, BSTR>) {
-    return vt == VT_BSTR;
   } else if constexpr (std::is_same_v<T, SHORT>) {
     return vt == VT_I2 || vt == VT_BOOL;  // VARIANT_BOOL is a short
   } else if constexpr (std::is_same_v<T, LONG>) {
@@ -150,7 +150,8 @@ template <auto Method, std::size_t N>
 consteval KOVA_FUNC_DATA KovaFunc(MEMBERID memid, const char* name, const char* help,
                                   SHORT vtable_slot, const KOVA_PARAM_DATA (&params)[N]) {
   using C = kova::typelib::Caller<Method>;
-  if (N != C::kArity || !C::Fits(params)) kova::typelib::ParameterListDoesNotMatchMethod();
+  if (N != C::kArity || !C::Fits(params))
+    kova::typelib::ParameterListDoesNotMatchMethod();
   return KOVA_FUNC_DATA{memid, name, help, vtable_slot, USHORT(N), params, &C::Call};
 }
 

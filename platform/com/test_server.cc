@@ -1,0 +1,146 @@
+// An in-process server for the tests: one class, TestCalc, whose IDispatch runs
+// on the type library it exports as kova_typelib_1. The class object counts the
+// module's locks so that DllCanUnloadNow answers as a real server does.
+#include <atomic>
+#include <new>
+#include <string>
+
+#include "com/test_calc.h"
+#include "com/type_library.h"
+#include "oleauto.h"
+
+extern "C" __attribute__((visibility("default"))) const KOVA_TYPELIB_DATA kova_typelib_1 =
+    kova::test_calc::kLibrary;
+
+namespace {
+
+std::atomic<LONG> g_locks{0};
+
+ITypeInfo* CalcTypeInfo() {
+  static ITypeInfo* info = [] {
+    ITypeLib* lib = kova::com::CreateTypeLib(&kova::test_calc::kLibrary, nullptr);
+    ITypeInfo* found = nullptr;
+    if (lib != nullptr) {
+      (void)lib->GetTypeInfoOfGuid(IID_ITestCalc, &found);
+      lib->Release();
+    }
+    return found;
+  }();
+  return info;
+}
+
+BSTR Text(const std::u16string& text) {
+  return SysAllocStringLen(text.data(), UINT(text.size()));
+}
+
+class Calc final : public ITestCalc {
+ public:
+  Calc() { ++g_locks; }
+  ~Calc() { --g_locks; }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITestCalc) {
+      *ppv = static_cast<ITestCalc*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = --refs_;
+    if (left == 0) delete this;
+    return ULONG(left);
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    *count = 1;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    *info = CalcTypeInfo();
+    (*info)->AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                             DISPID* ids) override {
+    return CalcTypeInfo()->GetIDsOfNames(names, count, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override {
+    return CalcTypeInfo()->Invoke(static_cast<ITestCalc*>(this), id, flags, params,
+                                  result, excep, arg_err);
+  }
+
+  STDMETHODIMP Add(LONG a, LONG b, LONG* sum) override {
+    *sum = a + b;
+    return S_OK;
+  }
+  STDMETHODIMP Echo(BSTR* text, BSTR* copy) override {
+    std::u16string seen = u"<";
+    seen.append(*text == nullptr ? u"" : *text, SysStringLen(*text));
+    seen += u">";
+    *copy = Text(seen);
+    SysFreeString(*text);
+    *text = Text(u"seen");
+    return S_OK;
+  }
+  STDMETHODIMP Adjust(SHORT* value, VARIANT_BOOL flag, ULONG count) override {
+    *value = flag == VARIANT_TRUE ? SHORT(-*value) : SHORT(*value + SHORT(count));
+    return S_OK;
+  }
+  STDMETHODIMP Result(LONG code) override { return HRESULT(code); }
+  STDMETHODIMP Format(LONG n, BSTR* text) override {
+    std::string digits = std::to_string(n);
+    *text = Text(std::u16string(digits.begin(), digits.end()));
+    return S_OK;
+  }
+
+ private:
+  std::atomic<LONG> refs_{0};
+};
+
+class Factory final : public IClassFactory {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+      *ppv = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++g_locks); }
+  STDMETHODIMP_(ULONG) Release() override { return ULONG(--g_locks); }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    *ppv = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    Calc* calc = new (std::nothrow) Calc();
+    if (calc == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = calc->QueryInterface(riid, ppv);
+    if (FAILED(hr)) delete calc;
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock) {
+      ++g_locks;
+    } else {
+      --g_locks;
+    }
+    return S_OK;
+  }
+};
+
+Factory g_factory;
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+  *ppv = nullptr;
+  if (clsid != CLSID_TestCalc) return CLASS_E_CLASSNOTAVAILABLE;
+  return g_factory.QueryInterface(riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() { return g_locks == 0 ? S_OK : S_FALSE; }
