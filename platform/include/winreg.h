@@ -91,7 +91,16 @@ WINADVAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 // Deletes a key with all its subkeys and values; a null lpSubKey empties hKey.
 WINADVAPI LSTATUS WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 WINADVAPI LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+// Every change is already in the hive file: a no-op that checks the handle.
 WINADVAPI LSTATUS WINAPI RegFlushKey(HKEY hKey);
+
+// Stand-in extension, no platform counterpart. Operations on a hive whose file is
+// damaged fail with ERROR_REGISTRY_CORRUPT; this gives the reason for the hive of
+// hKey (for HKEY_CLASSES_ROOT, the first damaged of the two) as
+// "<file>: line <n>: <reason>". Returns the length without the NUL when it fits
+// cchText, else the size needed with the NUL (lpText untouched); 0 when the hive is
+// sound or hKey is not a key.
+WINADVAPI DWORD WINAPI KovaRegGetHiveDamage(HKEY hKey, LPSTR lpText, DWORD cchText);
 KOVA_EXTERN_C_END
 
 #endif  // KOVA_PLATFORM_WINREG_H_
