@@ -269,6 +269,16 @@ const FileStamp& StampOf(Registry& registry, Root root, const Located& key) {
   return located->exists ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// An existing handle's key (`base`, allowing `need`) and the names of `sub_key`
+// below it; a null sub_key names nothing.
+[[nodiscard]] DWORD OpenBase(Registry& registry, HKEY handle, LPCSTR sub_key, REGSAM need,
+                             OpenKey* base, std::vector<std::string>* names) {
+  DWORD status = SplitSubKey(sub_key != nullptr ? sub_key : "", names);
+  if (status != ERROR_SUCCESS) return status;
+  Located located;
+  return OpenExisting(registry, handle, need, base, &located);
+}
+
 HKEY NewHandle(Registry& registry, OpenKey key) {
   ULONG_PTR value = registry.next_handle;
   registry.next_handle += 4;
@@ -410,14 +420,12 @@ LSTATUS Guarded(F&& body) {
 
 [[nodiscard]] DWORD OpenImpl(Registry& registry, HKEY handle, LPCSTR sub_key, REGSAM sam,
                              PHKEY result) {
-  std::vector<std::string> names;
-  DWORD status = SplitSubKey(sub_key != nullptr ? sub_key : "", &names);
-  if (status != ERROR_SUCCESS) return status;
   OpenKey base;
-  Located located;
-  status = OpenExisting(registry, handle, 0, &base, &located);
+  std::vector<std::string> names;
+  DWORD status = OpenBase(registry, handle, sub_key, 0, &base, &names);
   if (status != ERROR_SUCCESS) return status;
   OpenKey key{base.root, Concat(base.path, names), MapAccess(sam)};
+  Located located;
   status = Locate(registry, key.root, key.path, &located);
   if (status != ERROR_SUCCESS) return status;
   if (!located.exists) return ERROR_FILE_NOT_FOUND;
@@ -427,12 +435,9 @@ LSTATUS Guarded(F&& body) {
 
 [[nodiscard]] DWORD CreateImpl(Registry& registry, HKEY handle, LPCSTR sub_key,
                                REGSAM sam, PHKEY result, LPDWORD disposition) {
-  std::vector<std::string> names;
-  DWORD status = SplitSubKey(sub_key, &names);
-  if (status != ERROR_SUCCESS) return status;
   OpenKey base;
-  Located located;
-  status = OpenExisting(registry, handle, 0, &base, &located);
+  std::vector<std::string> names;
+  DWORD status = OpenBase(registry, handle, sub_key, 0, &base, &names);
   if (status != ERROR_SUCCESS) return status;
   OpenKey key;
   DWORD how = REG_OPENED_EXISTING_KEY;
@@ -500,12 +505,9 @@ LSTATUS Guarded(F&& body) {
 
 [[nodiscard]] DWORD DeleteKeyImpl(Registry& registry, HKEY handle, LPCSTR sub_key) {
   if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
-  std::vector<std::string> names;
-  DWORD status = SplitSubKey(sub_key, &names);
-  if (status != ERROR_SUCCESS) return status;
   OpenKey base;
-  Located located;
-  status = OpenExisting(registry, handle, 0, &base, &located);
+  std::vector<std::string> names;
+  DWORD status = OpenBase(registry, handle, sub_key, 0, &base, &names);
   if (status != ERROR_SUCCESS) return status;
   return RemoveKey(registry, OpenKey{base.root, Concat(base.path, names), base.access},
                    true);
@@ -516,16 +518,15 @@ LSTATUS Guarded(F&& body) {
   // commonly open with KEY_READ | KEY_WRITE, so it is not required here.
   REGSAM need = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | (sub_key ? 0 : KEY_SET_VALUE);
   OpenKey base;
-  Located located;
-  DWORD status = OpenExisting(registry, handle, need, &base, &located);
+  std::vector<std::string> names;
+  DWORD status = OpenBase(registry, handle, sub_key, need, &base, &names);
   if (status != ERROR_SUCCESS) return status;
-  if (sub_key != nullptr) {
-    std::vector<std::string> names;
-    status = SplitSubKey(sub_key, &names);
-    if (status != ERROR_SUCCESS) return status;
+  if (sub_key != nullptr)
     return RemoveKey(registry, OpenKey{base.root, Concat(base.path, names), base.access},
                      false);
-  }
+  Located located;
+  status = Locate(registry, base.root, base.path, &located);
+  if (status != ERROR_SUCCESS) return status;
   for (const Side& side : ExistingSides(registry, base, located)) {
     status = Modify(registry, *side.hive, [&](RegKey& root, bool* changed) {
       RegKey* target = root.FindPath(side.path);
@@ -760,13 +761,9 @@ extern "C" LSTATUS WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType,
                                        LPCSTR lpData, DWORD cbData) {
   if (dwType != REG_SZ || lpData == nullptr) return ERROR_INVALID_PARAMETER;
   return Guarded([&](Registry& r) {
-    std::vector<std::string> names;
-    DWORD status =
-        kova::platform::SplitSubKey(lpSubKey != nullptr ? lpSubKey : "", &names);
-    if (status != ERROR_SUCCESS) return status;
     kova::platform::OpenKey base, key;
-    kova::platform::Located located;
-    status = kova::platform::OpenExisting(r, hKey, 0, &base, &located);
+    std::vector<std::string> names;
+    DWORD status = kova::platform::OpenBase(r, hKey, lpSubKey, 0, &base, &names);
     if (status != ERROR_SUCCESS) return status;
     DWORD disposition;
     status = kova::platform::CreatePath(r, base, names, &key, &disposition);

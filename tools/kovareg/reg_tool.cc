@@ -569,18 +569,28 @@ struct SwitchSpec {
   const char* short_name;  // after '/' or '-', without case
   const char* long_name;   // after "--"
   bool takes_argument;
+  void (*apply)(Options* options, const std::string& argument);
 };
 
 const SwitchSpec kSwitches[] = {
-    {Switch::kValue, "v", "value", true},
-    {Switch::kDefault, "ve", "default-value", false},
-    {Switch::kAll, "va", "all-values", false},
-    {Switch::kType, "t", "type", true},
-    {Switch::kData, "d", "data", true},
-    {Switch::kSeparator, "s", "separator", true},
-    {Switch::kRecursive, "s", "recursive", false},
-    {Switch::kForce, "f", "force", false},
-    {Switch::kYes, "y", "yes", false},
+    {Switch::kValue, "v", "value", true,
+     [](Options* o, const std::string& a) { o->value = a; }},
+    {Switch::kDefault, "ve", "default-value", false,
+     [](Options* o, const std::string&) { o->default_value = true; }},
+    {Switch::kAll, "va", "all-values", false,
+     [](Options* o, const std::string&) { o->all_values = true; }},
+    {Switch::kType, "t", "type", true,
+     [](Options* o, const std::string& a) { o->type = a; }},
+    {Switch::kData, "d", "data", true,
+     [](Options* o, const std::string& a) { o->data = a; }},
+    {Switch::kSeparator, "s", "separator", true,
+     [](Options* o, const std::string& a) { o->separator = a; }},
+    {Switch::kRecursive, "s", "recursive", false,
+     [](Options* o, const std::string&) { o->recursive = true; }},
+    {Switch::kForce, "f", "force", false,
+     [](Options* o, const std::string&) { o->force = true; }},
+    {Switch::kYes, "y", "yes", false,
+     [](Options* o, const std::string&) { o->yes = true; }},
 };
 
 bool Allowed(const std::string& command, Switch id) {
@@ -721,35 +731,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options,
       *error = "the option --" + name + " takes no argument";
       return false;
     }
-    switch (spec->id) {
-      case Switch::kValue:
-        options->value = argument;
-        break;
-      case Switch::kDefault:
-        options->default_value = true;
-        break;
-      case Switch::kAll:
-        options->all_values = true;
-        break;
-      case Switch::kType:
-        options->type = argument;
-        break;
-      case Switch::kData:
-        options->data = argument;
-        break;
-      case Switch::kSeparator:
-        options->separator = argument;
-        break;
-      case Switch::kRecursive:
-        options->recursive = true;
-        break;
-      case Switch::kForce:
-        options->force = true;
-        break;
-      case Switch::kYes:
-        options->yes = true;
-        break;
-    }
+    spec->apply(options, argument);
   }
   if (int(options->value.has_value()) + int(options->default_value) +
           int(options->all_values) >
