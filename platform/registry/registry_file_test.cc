@@ -296,6 +296,18 @@ TEST_F(RegistryFileTest, DamagedHiveIsAnErrorNamingFileAndLine) {
   EXPECT_NE(first, std::string::npos) << run.err;
   EXPECT_EQ(run.err.find(expected, first + 1), std::string::npos) << run.err;
 
+  // In this process too: one line per damaged content, however many calls meet it.
+  for (const char* junk : {"first junk", "second junk"}) {
+    SCOPED_TRACE(junk);
+    WriteFileBytes(UserHive(), kHeader + "[HKEY_CURRENT_USER\\A]\r\n" + junk + "\r\n");
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Get(HKEY_CURRENT_USER, "A", "v"), "error 1015");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "registry: " + UserHive() +
+                       ": line 4: a line that is neither a key section nor a value; the "
+                       "hive is not used until the file is repaired\n");
+  }
+
   // Once repaired, the hive is used again.
   WriteFileBytes(UserHive(), kHeader + "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"ok\"\r\n");
   EXPECT_EQ(Get(HKEY_CURRENT_USER, "A", "v"), Typed(REG_SZ, std::string("ok\0", 3)));
