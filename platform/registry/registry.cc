@@ -633,7 +633,7 @@ using kova::platform::Registry;
 
 // Opens an existing key; names compare without case and a trailing backslash is
 // accepted; a missing key gives ERROR_FILE_NOT_FOUND. A null or empty lpSubKey
-// opens a new handle to hKey's key. Pinned by RegistryTest.OpenKey*.
+// opens a new handle to hKey's key. Pinned by RegistryTest.OpenKeyPaths.
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
                                         REGSAM samDesired, PHKEY phkResult) {
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
@@ -659,7 +659,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResul
 // Opens the key, creating it and its missing parents; lpdwDisposition tells which.
 // Under HKEY_CLASSES_ROOT a new key goes to HKLM\Software\Classes. Volatile keys
 // are kept like the others (there is no boot to forget them). Pinned by
-// RegistryTest.CreateKey* and RegistryTest.ClassesRoot*.
+// RegistryTest.NamesIgnoreCaseAndKeepTheFirstSpelling and
+// RegistryTest.ClassesRootMergesUserOverMachine.
 extern "C" LSTATUS WINAPI RegCreateKeyExA(
     HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
     REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
@@ -735,7 +736,7 @@ extern "C" LSTATUS WINAPI RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpDat
 // Stores the value and writes the hive file at once. Text (REG_SZ, REG_EXPAND_SZ,
 // REG_MULTI_SZ) whose size leaves out the NUL gets one. Unlike the platform, which
 // peeks at the byte after cbData to decide, the NUL is added without reading past
-// the caller's buffer. Pinned by RegistryTest.SetValue*.
+// the caller's buffer. Pinned by RegistryTest.SetValueStoresTextWithItsNul.
 extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved,
                                          DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (lpData == nullptr && cbData != 0) return ERROR_NOACCESS;
@@ -820,7 +821,7 @@ RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserve
 
 // An empty lpSubKey deletes hKey's own key; a key with subkeys is refused with
 // ERROR_ACCESS_DENIED as on the platform. Through HKEY_CLASSES_ROOT the key goes
-// from both hives. Pinned by RegistryTest.DeleteKey*.
+// from both hives. Pinned by RegistryTest.DeleteKey.
 extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   return Guarded([&](Registry& r) { return DeleteKeyImpl(r, hKey, lpSubKey); });
 }
@@ -842,7 +843,8 @@ extern "C" LSTATUS WINAPI RegFlushKey(HKEY hKey) {
   });
 }
 
-// Pinned by RegistryFileTest.DamagedHive*.
+// Pinned by
+// RegistryFileTest.DamagedHiveIsAnErrorNamingFileAndLine.
 extern "C" DWORD WINAPI KovaRegGetHiveDamage(HKEY hKey, LPSTR lpText, DWORD cchText) {
   DWORD length = 0;
   LSTATUS status = Guarded([&](Registry& r) -> DWORD {
