@@ -66,15 +66,11 @@ class CKovaIntrDispatch : public CKovaIntrApi {
   }
 };
 
-class CKovaIntrApiPlain final : public CKovaIntrDispatch {
+// The reference count of an object that deletes itself with its last release.
+template <class Base>
+class SelfCounted final : public Base {
  public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
-    if (ppvObject == nullptr) return E_POINTER;
-    *ppvObject = InterfaceFor(riid);
-    if (*ppvObject == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
+  using Base::Base;
   STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
   STDMETHODIMP_(ULONG) Release() override {
     const LONG count = InterlockedDecrement(&refs_);
@@ -85,6 +81,18 @@ class CKovaIntrApiPlain final : public CKovaIntrDispatch {
  private:
   volatile LONG refs_ = 0;
 };
+
+class CKovaIntrApiPlainPart : public CKovaIntrDispatch {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
+    if (ppvObject == nullptr) return E_POINTER;
+    *ppvObject = InterfaceFor(riid);
+    if (*ppvObject == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+};
+using CKovaIntrApiPlain = SelfCounted<CKovaIntrApiPlainPart>;
 
 // The part of an aggregated instance that clients see: its IUnknown is the
 // outer object's.
@@ -104,9 +112,9 @@ class CKovaIntrApiPart final : public CKovaIntrDispatch {
 };
 
 // The non-delegating unknown that the outer object holds.
-class CKovaIntrApiAggregate final : public IUnknown {
+class CKovaIntrApiAggregateUnknown : public IUnknown {
  public:
-  explicit CKovaIntrApiAggregate(IUnknown* outer) : part_(outer) {}
+  explicit CKovaIntrApiAggregateUnknown(IUnknown* outer) : part_(outer) {}
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
     if (ppvObject == nullptr) return E_POINTER;
@@ -120,17 +128,14 @@ class CKovaIntrApiAggregate final : public IUnknown {
     part_.AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG count = InterlockedDecrement(&refs_);
-    if (count == 0) delete this;
-    return ULONG(count);
-  }
+
+ protected:
+  ~CKovaIntrApiAggregateUnknown() = default;
 
  private:
-  volatile LONG refs_ = 0;
   CKovaIntrApiPart part_;
 };
+using CKovaIntrApiAggregate = SelfCounted<CKovaIntrApiAggregateUnknown>;
 
 template <class Object>
 HRESULT CreateAndQuery(Object* object, REFIID riid, void** ppv) {

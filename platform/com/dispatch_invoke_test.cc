@@ -10,8 +10,8 @@ namespace {
 
 std::u16string TextOf(BSTR b) { return std::u16string(b, SysStringLen(b)); }
 
-// The methods of the test interface; IUnknown and IDispatch are not exercised.
-class LocalCalc final : public ITestCalc {
+// The test interface in process; IUnknown and IDispatch are not exercised.
+class LocalCalc final : public kova::test_calc::CalcMethods {
  public:
   STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
     *ppv = nullptr;
@@ -27,28 +27,6 @@ class LocalCalc final : public ITestCalc {
   STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                       UINT*) override {
     return E_NOTIMPL;
-  }
-  STDMETHODIMP Add(LONG a, LONG b, LONG* sum) override {
-    *sum = a + b;
-    return S_OK;
-  }
-  STDMETHODIMP Echo(BSTR* text, BSTR* copy) override {
-    std::u16string seen = u"<" + TextOf(*text) + u">";
-    *copy = SysAllocStringLen(seen.data(), UINT(seen.size()));
-    SysFreeString(*text);
-    *text = SysAllocString(u"seen");
-    return S_OK;
-  }
-  STDMETHODIMP Adjust(SHORT* value, VARIANT_BOOL flag, ULONG count) override {
-    *value = flag == VARIANT_TRUE ? SHORT(-*value) : SHORT(*value + SHORT(count));
-    return S_OK;
-  }
-  STDMETHODIMP Result(LONG code) override { return HRESULT(code); }
-  STDMETHODIMP Format(LONG n, BSTR* text) override {
-    const std::string digits = std::to_string(n);
-    const std::u16string wide(digits.begin(), digits.end());
-    *text = SysAllocStringLen(wide.data(), UINT(wide.size()));
-    return S_OK;
   }
 };
 

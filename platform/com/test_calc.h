@@ -4,8 +4,11 @@
 #ifndef KOVA_PLATFORM_COM_TEST_CALC_H_
 #define KOVA_PLATFORM_COM_TEST_CALC_H_
 
+#include <string>
+
 #include "kova_typelib.h"
 #include "oaidl.h"
+#include "oleauto.h"
 
 // {5C3E6A10-0B7D-4C55-9F41-2B8E7A6D1C01}
 DEFINE_GUID(CLSID_TestCalc, 0x5c3e6a10, 0x0b7d, 0x4c55, 0x9f, 0x41, 0x2b, 0x8e, 0x7a,
@@ -34,6 +37,38 @@ struct ITestCalc : public IDispatch {
 };
 
 namespace kova::test_calc {
+
+// The methods of ITestCalc; IUnknown and IDispatch are left to the object.
+class CalcMethods : public ITestCalc {
+ public:
+  STDMETHODIMP Add(LONG a, LONG b, LONG* sum) override {
+    *sum = a + b;
+    return S_OK;
+  }
+  STDMETHODIMP Echo(BSTR* text, BSTR* copy) override {
+    std::u16string seen = u"<";
+    seen.append(*text == nullptr ? u"" : *text, SysStringLen(*text));
+    seen += u">";
+    *copy = SysAllocStringLen(seen.data(), UINT(seen.size()));
+    SysFreeString(*text);
+    *text = SysAllocString(u"seen");
+    return S_OK;
+  }
+  STDMETHODIMP Adjust(SHORT* value, VARIANT_BOOL flag, ULONG count) override {
+    *value = flag == VARIANT_TRUE ? SHORT(-*value) : SHORT(*value + SHORT(count));
+    return S_OK;
+  }
+  STDMETHODIMP Result(LONG code) override { return HRESULT(code); }
+  STDMETHODIMP Format(LONG n, BSTR* text) override {
+    const std::string digits = std::to_string(n);
+    const std::u16string wide(digits.begin(), digits.end());
+    *text = SysAllocStringLen(wide.data(), UINT(wide.size()));
+    return S_OK;
+  }
+
+ protected:
+  ~CalcMethods() = default;
+};
 
 inline constexpr KOVA_PARAM_DATA kAdd[] = {
     {"a", VT_I4, PARAMFLAG_FIN, nullptr},

@@ -29,11 +29,7 @@ ITypeInfo* CalcTypeInfo() {
   return info;
 }
 
-BSTR Text(const std::u16string& text) {
-  return SysAllocStringLen(text.data(), UINT(text.size()));
-}
-
-class Calc final : public ITestCalc {
+class Calc final : public kova::test_calc::CalcMethods {
  public:
   Calc() { ++g_locks; }
   ~Calc() { --g_locks; }
@@ -71,30 +67,6 @@ class Calc final : public ITestCalc {
                       VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override {
     return CalcTypeInfo()->Invoke(static_cast<ITestCalc*>(this), id, flags, params,
                                   result, excep, arg_err);
-  }
-
-  STDMETHODIMP Add(LONG a, LONG b, LONG* sum) override {
-    *sum = a + b;
-    return S_OK;
-  }
-  STDMETHODIMP Echo(BSTR* text, BSTR* copy) override {
-    std::u16string seen = u"<";
-    seen.append(*text == nullptr ? u"" : *text, SysStringLen(*text));
-    seen += u">";
-    *copy = Text(seen);
-    SysFreeString(*text);
-    *text = Text(u"seen");
-    return S_OK;
-  }
-  STDMETHODIMP Adjust(SHORT* value, VARIANT_BOOL flag, ULONG count) override {
-    *value = flag == VARIANT_TRUE ? SHORT(-*value) : SHORT(*value + SHORT(count));
-    return S_OK;
-  }
-  STDMETHODIMP Result(LONG code) override { return HRESULT(code); }
-  STDMETHODIMP Format(LONG n, BSTR* text) override {
-    std::string digits = std::to_string(n);
-    *text = Text(std::u16string(digits.begin(), digits.end()));
-    return S_OK;
   }
 
  private:
