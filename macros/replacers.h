@@ -17,6 +17,10 @@ constexpr std::size_t kReplacerSlotSize = 520;
 constexpr std::size_t kReplacerSlotCount = 7;
 constexpr std::size_t kReplacerRecordSize = kReplacerSlotSize * kReplacerSlotCount;
 
+// Class id of the suite's deployment component; $DEPLOYRUNPATH$ reads the module
+// path of its in-process server registration.
+constexpr char kDeploymentComponentClassId[] = "{5E722B76-FC08-40E5-A935-D084162168C4}";
+
 enum class ReplacerSlot : int {
   kAppDir = 0,
   kReserved = 1,

@@ -9,6 +9,9 @@
 
 namespace kova {
 
+// The key of the language settings.
+constexpr char kUILanguageKey[] = "Software\\Corvanta\\Vintrel\\12.00\\Locale";
+
 // Hive orders of ReadRegistryValue.
 constexpr int kHiveUserThenMachine = 0;
 constexpr int kHiveUserOnly = 1;
@@ -18,7 +21,9 @@ constexpr int kHiveMachineThenUser = 4;
 // Opens `key_path` with KEY_QUERY_VALUE in each hive of the order until one opens,
 // then reads `value_name` into `buffer` (`size` bytes). Returns the registry
 // status: 0 on success; when no hive opens, the status of the last attempt. A value
-// missing from the first hive that opens is not looked for in the next one.
+// missing from the first hive that opens is not looked for in the next one. Other
+// flag values read as kHiveUserThenMachine. On success the buffer holds a
+// NUL-terminated text; a value that fills it without a NUL gives ERROR_MORE_DATA.
 LONG ReadRegistryValue(const char* key_path, const char* value_name, char* buffer,
                        DWORD size, int hive_flags);
 
