@@ -30,7 +30,7 @@ LONG QueryRegistryValue(HKEY root, const char* key_path, const char* value_name,
 RegistryText ReadRegistryText(HKEY root, const char* key_path, const char* value_name,
                               std::string* text) {
   text->clear();
-  char buffer[kRegistryValueBufferSize] = {};
+  char buffer[kRegistryTextBufferSize] = {};
   bool key_opened = false;
   const LONG status =
       QueryRegistryValue(root, key_path, value_name, buffer, sizeof(buffer), &key_opened);

@@ -9,7 +9,7 @@
 namespace kova {
 
 // Registry values are read into buffers of this size; a longer value does not fit.
-constexpr DWORD kRegistryValueBufferSize = 260;
+constexpr DWORD kRegistryTextBufferSize = 260;
 
 // Closes an open registry key when it goes out of scope.
 class ScopedRegKey {

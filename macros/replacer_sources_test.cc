@@ -222,7 +222,8 @@ TEST_F(ReplacerSourcesTest, AppDirShortNameKeepsAPathWithoutShortForm) {
   const std::string existing = root().WinPath("app");
   ASSERT_TRUE(CreateDirectoryA(existing.c_str(), nullptr));
   char short_form[260] = {};
-  const DWORD length = GetShortPathNameA(existing.c_str(), short_form, sizeof(short_form));
+  const DWORD length =
+      GetShortPathNameA(existing.c_str(), short_form, sizeof(short_form));
   ASSERT_GT(length, 0u);
   replacers_.SetSlot(ReplacerSlot::kAppDir, (existing + "\\").c_str());
   EXPECT_EQ(Expanded("$APPDIR_SHORTNAME$"), std::string(short_form, length));

@@ -13,7 +13,7 @@ namespace kova {
 namespace {
 
 // Every language setting is read into a buffer of this size.
-constexpr DWORD kValueSize = kRegistryValueBufferSize;
+constexpr DWORD kValueSize = kRegistryTextBufferSize;
 // GetUILanguageCode's buffer: a full value plus the dot.
 constexpr DWORD kCodeBufferSize = 261;
 

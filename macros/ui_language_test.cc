@@ -20,6 +20,7 @@ class UILanguageTest : public test::IsolatedTest {
  protected:
   // The user's interface language comes from the locale environment.
   void SetUserLocale(const char* locale) {
+    locale_.reset();  // restores the outer value before the new one is set
     locale_ = std::make_unique<test::ScopedEnv>("LC_ALL", locale);
   }
 
