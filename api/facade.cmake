@@ -1,0 +1,10 @@
+# The session, its handle table and the 22 interface operations.
+add_library(kova_api STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/bstr_text.cc
+  ${CMAKE_CURRENT_LIST_DIR}/facade_seams.cc
+  ${CMAKE_CURRENT_LIST_DIR}/kova_api.cc
+  ${CMAKE_CURRENT_LIST_DIR}/kova_session.cc)
+target_include_directories(kova_api PUBLIC ${PROJECT_SOURCE_DIR}
+                           ${PROJECT_SOURCE_DIR}/include/kovaintr)
+target_link_libraries(kova_api PUBLIC kova_model PRIVATE kova_options)
+
