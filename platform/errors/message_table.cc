@@ -82,6 +82,8 @@ constexpr MessageRow kMessages[] = {
      "The service did not answer within the time allowed.\r\n"},
     {ERROR_NO_UNICODE_TRANSLATION,
      "The text has no mapping to the target character set.\r\n"},
+    {ERROR_MAPPED_ALIGNMENT,
+     "The view offset is not aligned to the mapping granularity.\r\n"},
     {ERROR_NOT_FOUND, "The element was not found.\r\n"},
     {ERROR_CANCELLED, "The operation was cancelled by the user.\r\n"},
     {ERROR_CONNECTION_REFUSED, "The remote system refused the connection.\r\n"},
