@@ -169,6 +169,7 @@ TEST_F(ProfileTest, ReadOfMissingFileGivesDefaultAndError) {
              ERROR_PATH_NOT_FOUND);
   ExpectRead(nullptr, nullptr, "dflt", 16, Win("none.ini"), 0, std::string("\0", 1),
              ERROR_FILE_NOT_FOUND);
+  ExpectRead("s", "k", "dflt", 16, "", 4, std::string("dflt\0", 5), ERROR_FILE_NOT_FOUND);
   SetLastError(kSentinelError);
   EXPECT_EQ(GetPrivateProfileIntA("s", "k", 17, Win("none.ini").c_str()), 17u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
