@@ -1,6 +1,8 @@
 #include "api/kova_session.h"
 
 #include <map>
+#include <memory>
+#include <type_traits>
 #include <mutex>
 
 #include "api/facade_seams.h"
@@ -15,19 +17,11 @@ typedef DWORD(WINAPI* DirectoryLookup)(int which, int kind, char* buffer, int si
 constexpr WORD kDirectoryLookupOrdinal = 34;
 constexpr int kDirectoryBufferSize = 260;
 
-class ScopedModule {
- public:
-  explicit ScopedModule(HMODULE module) : module_(module) {}
-  ~ScopedModule() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  ScopedModule(const ScopedModule&) = delete;
-  ScopedModule& operator=(const ScopedModule&) = delete;
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
+// The support library stays loaded only for the one look-up.
+struct ModuleCloser {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
 };
+using ScopedModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleCloser>;
 
 // Asks the support library for one directory; the empty text when it has none or
 // cannot be loaded. Its return value says nothing the buffer does not.

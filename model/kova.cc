@@ -5,6 +5,7 @@
 
 #include "common/path_text.h"
 #include "common/text.h"
+#include "macros/registry_text.h"
 #include "macros/shared_memory.h"
 #include "macros/ui_language.h"
 #include "model/kova_ldap.h"
@@ -86,8 +87,10 @@ void CKova::CopyFrom(const CKova& other) {
 
 BOOL CKova::ReadDefinition(HKEY kovasKey, const char* subkeyName) {
   if (subkeyName == nullptr) return FALSE;
-  ScopedKey key;
-  if (!key.OpenForRead(kovasKey, subkeyName)) return FALSE;
+  ScopedRegKey key;
+  if (RegOpenKeyExA(kovasKey, subkeyName, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) {
+    return FALSE;
+  }
 
   std::string language = GetUILanguageCode();
   if (!language.empty() && language.front() == '.') language.erase(0, 1);
@@ -246,8 +249,8 @@ BOOL CKovas::Load(const char* keyPath) {
 
 BOOL CKovas::LoadHive(HKEY hive, const char* keyPath) {
   if (keyPath == nullptr || keyPath[0] == '\0') return FALSE;
-  ScopedKey key;
-  if (!key.OpenForRead(hive, keyPath)) return FALSE;
+  ScopedRegKey key;
+  if (RegOpenKeyExA(hive, keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return FALSE;
 
   // Failing indexes are skipped; the subkey count bounds the skipping so that a
   // key that fails at every index cannot keep the loop going.

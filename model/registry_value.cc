@@ -17,17 +17,6 @@ namespace {
 
 }  // namespace
 
-bool ScopedKey::OpenForRead(HKEY parent, const char* subkey) {
-  if (key_ != nullptr) {
-    RegCloseKey(key_);
-    key_ = nullptr;
-  }
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(parent, subkey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  key_ = opened;
-  return true;
-}
-
 bool ReadValueText(HKEY key, const char* name, std::string* text) {
   BYTE buffer[kRegistryValueBufferSize];
   DWORD type = 0;

@@ -11,24 +11,6 @@ namespace kova {
 
 constexpr DWORD kRegistryValueBufferSize = 261;
 
-// An open registry key, closed on destruction.
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ~ScopedKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  // Opens `subkey` of `parent` for reading; false when it does not open.
-  [[nodiscard]] bool OpenForRead(HKEY parent, const char* subkey);
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 // The value as text (up to its first NUL), whatever its type.
 [[nodiscard]] bool ReadValueText(HKEY key, const char* name, std::string* text);
 // The value when it is a REG_DWORD of exactly four bytes.
