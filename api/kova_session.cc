@@ -102,7 +102,7 @@ CKovaSession::~CKovaSession() {
 }
 
 CKovas* CKovaSession::GetKovas() {
-  if (kovas_ == nullptr) kovas_ = new CKovas(kSessionKovasKey);
+  if (kovas_ == nullptr) kovas_ = new CKovas(kKovasKeyPath);
   return kovas_;
 }
 

@@ -15,9 +15,6 @@ namespace kova {
 class CKovaFile;
 class CKovaItems;
 
-// The key under which the session's collection finds the Kova definitions.
-constexpr char kSessionKovasKey[] = "Software\\Corvanta\\Vintrel\\Kovas";
-
 // One session. Owns its collection, its loaded file and its find results; must
 // not be used from two threads at once.
 class CKovaSession {
