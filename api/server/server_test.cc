@@ -362,15 +362,22 @@ TEST_F(ServerTest, SessionDrivenThroughInvoke) {
   ASSERT_EQ(handle.vt, VT_I4);
   EXPECT_NE(handle.lVal, 0);
 
-  // No Kova is defined: the default Kova path is refused with S_FALSE.
   VARIANT args[1] = {handle};
   DISPPARAMS one{args, nullptr, 1, 0};
-  VARIANT path;
-  VariantInit(&path);
-  EXPECT_EQ(api->Invoke(20, IID_NULL, 0, DISPATCH_METHOD, &one, &path, nullptr, nullptr),
+
+  // A session without find results refuses KovaFindNext with S_FALSE and a null
+  // text in the [retval] place.
+  VARIANT find_args[2];
+  find_args[0].vt = VT_I4;
+  find_args[0].lVal = 0;
+  find_args[1] = handle;
+  DISPPARAMS find{find_args, nullptr, 2, 0};
+  VARIANT name;
+  VariantInit(&name);
+  EXPECT_EQ(api->Invoke(18, IID_NULL, 0, DISPATCH_METHOD, &find, &name, nullptr, nullptr),
             S_FALSE);
-  EXPECT_EQ(SysStringLen(path.bstrVal), 0u);
-  VariantClear(&path);
+  EXPECT_EQ(name.vt, VT_BSTR);
+  EXPECT_EQ(name.bstrVal, nullptr);
 
   // Selecting an item path takes the text through a BSTR* parameter.
   VARIANT select[2];
