@@ -74,7 +74,7 @@ using wl::Fail;
 using wl::Guarded;
 
 // Escapes and quotes are honoured; each RDN keeps the text it had in dn; notypes 1
-// keeps only the values (wldap32_dn_test: ExplodeDn).
+// keeps only the values (LdapDnTest.ExplodeKeepsEscapesQuotesAndMultiValuedRdns).
 PCHAR* ldap_explode_dnA(const PCHAR dn, ULONG notypes) {
   return Guarded<PCHAR*>(nullptr, [&]() -> PCHAR* {
     if (dn == nullptr) {

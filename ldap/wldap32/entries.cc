@@ -38,7 +38,8 @@ namespace wl = kova::wldap;
 using wl::Fail;
 using wl::Guarded;
 
-// The first entry at or after res in its result (wldap32_search_test).
+// The first entry at or after res in its result
+// (LdapServerTest.SearchScopesWalkEntriesAttributesAndValues).
 LDAPMessage* ldap_first_entry(LDAP* ld, LDAPMessage* res) {
   wl::MessageBox* m = wl::ToMessage(res);
   if (wl::ToSession(ld) == nullptr || m == nullptr) {
@@ -72,7 +73,7 @@ ULONG ldap_count_entries(LDAP* ld, LDAPMessage* res) {
 }
 
 // Attribute names in server order; the cursor holds the rest of them
-// (wldap32_search_test: AttributesInServerOrder).
+// (LdapServerTest.SearchScopesWalkEntriesAttributesAndValues).
 PCHAR ldap_first_attributeA(LDAP* ld, LDAPMessage* entry, BerElement** ptr) {
   return Guarded<PCHAR>(nullptr, [&]() -> PCHAR {
     if (ptr != nullptr) *ptr = nullptr;
@@ -124,7 +125,8 @@ PCHAR* ldap_get_valuesA(LDAP* ld, LDAPMessage* entry, const PCHAR attr) {
   });
 }
 
-// Counted values: every byte, NULs included (wldap32_search_test: BinaryValues).
+// Counted values: every byte, NULs included
+// (LdapServerTest.StoredBytesMatchWhatLdapsearchReads).
 struct berval** ldap_get_values_lenA(LDAP* ExternalHandle, LDAPMessage* Message,
                                      const PCHAR attr) {
   return Guarded<berval**>(nullptr, [&]() -> berval** {

@@ -115,10 +115,10 @@ ULONG Finish(SessionBox* session, ULONG code) {
 }  // namespace kova::wldap
 
 // The result code of the last failing call on this thread (win32-facts: last failure
-// only). Pinned by wldap32_errors_test.
+// only). Pinned by LdapErrorTest.LastErrorIsTheLastFailureOfTheThread.
 ULONG LdapGetLastError(VOID) { return kova::wldap::g_last_error; }
 
-// The platform's mapping table, exactly. Pinned row by row by wldap32_errors_test.
+// The platform's mapping table, exactly. Pinned by LdapMapErrorToWin32Test.
 ULONG LdapMapErrorToWin32(ULONG LdapError) {
   for (const auto& [ldap, win32] : kova::wldap::kWin32Codes)
     if (ldap == LdapError) return win32;

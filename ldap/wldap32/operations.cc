@@ -87,9 +87,54 @@ ULONG SearchSync(LDAP* ld, const char* base, ULONG scope, const char* filter,
   return AwaitResult(s, msgid, wait, res);
 }
 
-ULONG ModsOrFail(Call* call, LDAPModA* mods[], std::vector<ol::Mod>* out) {
-  if (call->error == LDAP_SUCCESS && !ToMods(mods, out)) call->error = LDAP_PARAM_ERROR;
-  return call->error;
+// Add and modify: a DN and a list of modifications.
+using ModsRequest = int (*)(ol::Session*, const std::string&, const std::vector<ol::Mod>&,
+                            const ol::Controls&, const ol::Controls&, int*);
+
+// The checked arguments of a modifications call, or false after recording the
+// failure.
+bool PrepareMods(LDAP* ld, const char* dn, LDAPModA* mods[], PLDAPControlA* server,
+                 PLDAPControlA* client, Call* call, std::vector<ol::Mod>* list) {
+  *call = Prepare(ld, dn, server, client);
+  if (call->error == LDAP_SUCCESS && !ToMods(mods, list)) call->error = LDAP_PARAM_ERROR;
+  if (call->error == LDAP_SUCCESS) return true;
+  Fail(call->session, call->error);
+  return false;
+}
+
+ULONG ModsSync(LDAP* ld, const char* dn, LDAPModA* mods[], PLDAPControlA* server,
+               PLDAPControlA* client, ModsRequest request) {
+  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
+    Call call;
+    std::vector<ol::Mod> list;
+    if (!PrepareMods(ld, dn, mods, server, client, &call, &list)) return call.error;
+    return RunSync(call.session, [&](int* id) {
+      return request(call.session->state->raw, dn, list, call.server, call.client, id);
+    });
+  });
+}
+
+ULONG ModsAsync(LDAP* ld, const char* dn, LDAPModA* mods[], ModsRequest request) {
+  return Guarded<ULONG>(kNoMessage, [&] {
+    Call call;
+    std::vector<ol::Mod> list;
+    if (!PrepareMods(ld, dn, mods, nullptr, nullptr, &call, &list)) return kNoMessage;
+    return RunAsync(call.session, [&](int* id) {
+      return request(call.session->state->raw, dn, list, {}, {}, id);
+    });
+  });
+}
+
+ULONG ModsExt(LDAP* ld, const char* dn, LDAPModA* mods[], PLDAPControlA* server,
+              PLDAPControlA* client, ULONG* number, ModsRequest request) {
+  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
+    Call call;
+    std::vector<ol::Mod> list;
+    if (!PrepareMods(ld, dn, mods, server, client, &call, &list)) return call.error;
+    return RunExt(call.session, number, [&](int* id) {
+      return request(call.session->state->raw, dn, list, call.server, call.client, id);
+    });
+  });
 }
 
 // The compare value: Data when given, else the text.
@@ -113,7 +158,7 @@ using wl::Guarded;
 using wl::kNoMessage;
 
 // Searches. The session's ld_timelimit, ld_sizelimit and ld_deref apply
-// (wldap32_search_test).
+// (LdapServerTest.SizeLimitsComeFromTheSessionOrTheCall).
 ULONG ldap_search_sA(LDAP* ld, PCHAR base, ULONG scope, PCHAR filter, PZPSTR attrs,
                      ULONG attrsonly, LDAPMessage** res) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
@@ -165,7 +210,7 @@ ULONG ldap_search_extA(LDAP* ld, const PCHAR base, ULONG scope, const PCHAR filt
   });
 }
 
-// A syntax check of the filter text; no server is involved (wldap32_filter_test).
+// A syntax check of the filter text; no server is involved (LdapFilterTest).
 ULONG ldap_check_filterA(LDAP* ld, PCHAR SearchFilter) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
     wl::SessionBox* s = wl::ToSession(ld);
@@ -176,103 +221,49 @@ ULONG ldap_check_filterA(LDAP* ld, PCHAR SearchFilter) {
 }
 
 // Modify: text values or, with LDAP_MOD_BVALUES, counted values
-// (wldap32_update_test: ModifyReplacesBinaryContents).
+// (LdapServerTest.ModifyReplacesAddsAndDeletesBinaryValues).
 ULONG ldap_modify_sA(LDAP* ld, PCHAR dn, LDAPModA* mods[]) {
-  return ldap_modify_ext_sA(ld, dn, mods, nullptr, nullptr);
+  return wl::ModsSync(ld, dn, mods, nullptr, nullptr, wl::ol::Modify);
 }
 
 ULONG ldap_modify_ext_sA(LDAP* ld, const PCHAR dn, LDAPModA* mods[],
                          PLDAPControlA* ServerControls, PLDAPControlA* ClientControls) {
-  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
-    wl::Call call = wl::Prepare(ld, dn, ServerControls, ClientControls);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, mods, &list) != LDAP_SUCCESS)
-      return Fail(call.session, call.error);
-    return wl::RunSync(call.session, [&](int* id) {
-      return wl::ol::Modify(call.session->state->raw, dn, list, call.server, call.client,
-                            id);
-    });
-  });
+  return wl::ModsSync(ld, dn, mods, ServerControls, ClientControls, wl::ol::Modify);
 }
 
 ULONG ldap_modifyA(LDAP* ld, PCHAR dn, LDAPModA* mods[]) {
-  return Guarded<ULONG>(kNoMessage, [&] {
-    wl::Call call = wl::Prepare(ld, dn);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, mods, &list) != LDAP_SUCCESS) {
-      Fail(call.session, call.error);
-      return kNoMessage;
-    }
-    return wl::RunAsync(call.session, [&](int* id) {
-      return wl::ol::Modify(call.session->state->raw, dn, list, {}, {}, id);
-    });
-  });
+  return wl::ModsAsync(ld, dn, mods, wl::ol::Modify);
 }
 
 ULONG ldap_modify_extA(LDAP* ld, const PCHAR dn, LDAPModA* mods[],
                        PLDAPControlA* ServerControls, PLDAPControlA* ClientControls,
                        ULONG* MessageNumber) {
-  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
-    wl::Call call = wl::Prepare(ld, dn, ServerControls, ClientControls);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, mods, &list) != LDAP_SUCCESS)
-      return Fail(call.session, call.error);
-    return wl::RunExt(call.session, MessageNumber, [&](int* id) {
-      return wl::ol::Modify(call.session->state->raw, dn, list, call.server, call.client,
-                            id);
-    });
-  });
+  return wl::ModsExt(ld, dn, mods, ServerControls, ClientControls, MessageNumber,
+                     wl::ol::Modify);
 }
 
 ULONG ldap_add_sA(LDAP* ld, PCHAR dn, LDAPModA* attrs[]) {
-  return ldap_add_ext_sA(ld, dn, attrs, nullptr, nullptr);
+  return wl::ModsSync(ld, dn, attrs, nullptr, nullptr, wl::ol::Add);
 }
 
 ULONG ldap_add_ext_sA(LDAP* ld, const PCHAR dn, LDAPModA* attrs[],
                       PLDAPControlA* ServerControls, PLDAPControlA* ClientControls) {
-  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
-    wl::Call call = wl::Prepare(ld, dn, ServerControls, ClientControls);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, attrs, &list) != LDAP_SUCCESS)
-      return Fail(call.session, call.error);
-    return wl::RunSync(call.session, [&](int* id) {
-      return wl::ol::Add(call.session->state->raw, dn, list, call.server, call.client,
-                         id);
-    });
-  });
+  return wl::ModsSync(ld, dn, attrs, ServerControls, ClientControls, wl::ol::Add);
 }
 
 ULONG ldap_addA(LDAP* ld, PCHAR dn, LDAPModA* attrs[]) {
-  return Guarded<ULONG>(kNoMessage, [&] {
-    wl::Call call = wl::Prepare(ld, dn);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, attrs, &list) != LDAP_SUCCESS) {
-      Fail(call.session, call.error);
-      return kNoMessage;
-    }
-    return wl::RunAsync(call.session, [&](int* id) {
-      return wl::ol::Add(call.session->state->raw, dn, list, {}, {}, id);
-    });
-  });
+  return wl::ModsAsync(ld, dn, attrs, wl::ol::Add);
 }
 
 ULONG ldap_add_extA(LDAP* ld, const PCHAR dn, LDAPModA* attrs[],
                     PLDAPControlA* ServerControls, PLDAPControlA* ClientControls,
                     ULONG* MessageNumber) {
-  return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
-    wl::Call call = wl::Prepare(ld, dn, ServerControls, ClientControls);
-    std::vector<wl::ol::Mod> list;
-    if (wl::ModsOrFail(&call, attrs, &list) != LDAP_SUCCESS)
-      return Fail(call.session, call.error);
-    return wl::RunExt(call.session, MessageNumber, [&](int* id) {
-      return wl::ol::Add(call.session->state->raw, dn, list, call.server, call.client,
-                         id);
-    });
-  });
+  return wl::ModsExt(ld, dn, attrs, ServerControls, ClientControls, MessageNumber,
+                     wl::ol::Add);
 }
 
 // Rename and move; a non-leaf entry moves with its subtree where the server allows
-// it (wldap32_update_test: RenameMovesAFolderWithItsChildren).
+// it (LdapServerTest.RenameMovesLeavesAndFoldersWithTheirChildren).
 ULONG ldap_rename_ext_sA(LDAP* ld, const PCHAR dn, const PCHAR NewRDN,
                          const PCHAR NewParent, INT DeleteOldRdn,
                          PLDAPControlA* ServerControls, PLDAPControlA* ClientControls) {
@@ -430,7 +421,7 @@ ULONG ldap_abandon(LDAP* ld, ULONG msgid) {
 }
 
 // The type of the first message received, 0 when the time-out expired, (ULONG)-1
-// on failure (wldap32_search_test: AsynchronousSearchThroughResult).
+// on failure (LdapServerTest.AsynchronousCallsDeliverThroughResult).
 ULONG ldap_result(LDAP* ld, ULONG msgid, ULONG all, struct l_timeval* timeout,
                   LDAPMessage** res) {
   return Guarded<ULONG>(kNoMessage, [&] {

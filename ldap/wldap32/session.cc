@@ -309,8 +309,8 @@ using kova::wldap::kNoMessage;
 using kova::wldap::SessionBox;
 using kova::wldap::ToSession;
 
-// Creates a session without contacting the server (wldap32_session_test:
-// InitDoesNotContactTheServer).
+// Creates a session without contacting the server
+// (LdapNoServerTest.InitDoesNotContactTheServer).
 LDAP* ldap_initA(const PCHAR HostName, ULONG PortNumber) {
   return Guarded<LDAP*>(
       nullptr, [&] { return kova::wldap::CreateSession(HostName, PortNumber, false); });
@@ -344,8 +344,8 @@ LDAP* cldap_openA(PCHAR HostName, ULONG PortNumber) {
   return nullptr;
 }
 
-// Connects within the time-out: TCP connect and one exchange (wldap32_session_test:
-// ConnectTimesOutAgainstASilentServer).
+// Connects within the time-out: TCP connect and one exchange
+// (LdapNoServerTest.ConnectTimesOutAgainstASilentServer).
 ULONG ldap_connect(LDAP* ld, struct l_timeval* timeout) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
     SessionBox* s = ToSession(ld);
@@ -367,7 +367,7 @@ ULONG ldap_unbind_s(LDAP* ld) {
 }
 
 // Per-session options only (a null session is refused); unsupported options give
-// LDAP_PARAM_ERROR (wldap32_session_test: Options).
+// LDAP_PARAM_ERROR (LdapSessionTest.OptionsRoundTripBeforeTheFirstContact).
 ULONG ldap_set_option(LDAP* ld, int option, const void* invalue) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
     SessionBox* s = ToSession(ld);
@@ -419,7 +419,8 @@ ULONG ldap_simple_bindA(LDAP* ld, PCHAR dn, PCHAR passwd) {
   });
 }
 
-// Simple (with dn and cred as password) and negotiated binds (wldap32_bind_test).
+// Simple (with dn and cred as password) and negotiated binds
+// (LdapServerTest.BindsReportTheServersVerdict).
 ULONG ldap_bind_sA(LDAP* ld, PCHAR dn, PCHAR cred, ULONG method) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {
     SessionBox* s = ToSession(ld);

@@ -35,7 +35,7 @@ using wl::Fail;
 using wl::Guarded;
 
 // One block holding the control, its OID and its value; ldap_memfreeA frees it
-// (wldap32_sort_test).
+// (LdapSortControlTest).
 ULONG ldap_create_sort_controlA(PLDAP ExternalHandle, PLDAPSortKeyA* SortKeys,
                                 UCHAR IsCritical, PLDAPControlA* Control) {
   return Guarded<ULONG>(LDAP_NO_MEMORY, [&] {

@@ -453,10 +453,12 @@ TEST(LdapSortControlTest, ParsesTheResponseAmongOtherControls) {
       "\x30\x07\x0a\x01\x10\x80\x02"
       "cn",
       9);
-  LDAPControlA other = make("1.2.3.4", "xyz");
+  const std::string other_value = "xyz";
+  const std::string not_a_sequence("\x04\x01", 2);
+  LDAPControlA other = make("1.2.3.4", other_value);
   LDAPControlA ok = make(LDAP_SERVER_RESP_SORT_OID, success);
   LDAPControlA failed = make(LDAP_SERVER_RESP_SORT_OID, no_attribute);
-  LDAPControlA broken = make(LDAP_SERVER_RESP_SORT_OID, "\x04\x01");
+  LDAPControlA broken = make(LDAP_SERVER_RESP_SORT_OID, not_a_sequence);
 
   ULONG result = kSentinel;
   PCHAR attribute = reinterpret_cast<PCHAR>(kSentinel);
