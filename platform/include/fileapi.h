@@ -66,6 +66,8 @@ WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess,
                                      LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                      DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+// Synchronous only: lpOverlapped must be null. A handle without GENERIC_READ
+// (GENERIC_WRITE) cannot read (write): ERROR_ACCESS_DENIED.
 WINBASEAPI BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 WINBASEAPI BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer,
@@ -77,7 +79,13 @@ WINBASEAPI DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 WINBASEAPI BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 WINBASEAPI BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                                  BOOL bFailIfExists);
+// Across file systems a file is copied and removed; a folder gives
+// ERROR_NOT_SAME_DEVICE, as on the platform.
 WINBASEAPI BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
+// Folders report FILE_ATTRIBUTE_DIRECTORY, files FILE_ATTRIBUTE_ARCHIVE (as the
+// platform's files normally do); FILE_ATTRIBUTE_READONLY means the owner has no
+// write bit. The platform refuses to delete, overwrite or open for writing a
+// read-only file (ERROR_ACCESS_DENIED), whoever asks; so does the stand-in.
 WINBASEAPI DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 WINBASEAPI BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
 WINBASEAPI BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName,
@@ -97,6 +105,7 @@ WINBASEAPI DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
 // a non-zero uUnique only builds the name.
 WINBASEAPI UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString,
                                         UINT uUnique, LPSTR lpTempFileName);
+// There are no short names: the long path comes back when it exists.
 WINBASEAPI DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath,
                                           DWORD cchBuffer);
 WINBASEAPI DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength,

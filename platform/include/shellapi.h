@@ -38,9 +38,12 @@ typedef struct _SHFILEOPSTRUCTA {
 KOVA_EXTERN_C_BEGIN
 // Copies, moves, renames or deletes files and folder trees (sources may carry
 // wildcards in their last element). Never asks anything: an answer that the
-// platform would ask for is taken as "yes" (overwrite, create folders). Returns 0
-// on success, else a system error code; fAnyOperationsAborted is set when some
-// source was not processed.
+// platform would ask for is taken as "yes" (overwrite, create folders, delete
+// read-only files). With several sources or a wildcard, or an existing folder as
+// destination, the items go into the destination folder (created when missing);
+// otherwise the destination is the new name of the one source. It stops at the
+// first failure. Returns 0 on success, else a system error code (not the shell's
+// own codes); fAnyOperationsAborted is set whenever something was not done.
 SHSTDAPI int WINAPI SHFileOperationA(LPSHFILEOPSTRUCTA lpFileOp);
 KOVA_EXTERN_C_END
 
