@@ -19,8 +19,6 @@ namespace {
 // Display-name languages tried, in order, after the user-interface language.
 constexpr const char* kFallbackLanguages[] = {"eng", "fra", "deu", "esp", "ita", "prt"};
 
-constexpr char kKovaReplacersName[] = "Corvanta - Kova - Replacers - 0x%08ld";
-
 class ScopedCriticalSection {
  public:
   explicit ScopedCriticalSection(CRITICAL_SECTION* lock) : lock_(lock) {
@@ -250,7 +248,8 @@ BOOL CKovas::Load(const char* keyPath) {
 BOOL CKovas::LoadHive(HKEY hive, const char* keyPath) {
   if (keyPath == nullptr || keyPath[0] == '\0') return FALSE;
   ScopedRegKey key;
-  if (RegOpenKeyExA(hive, keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return FALSE;
+  if (RegOpenKeyExA(hive, keyPath, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
+    return FALSE;
 
   // Failing indexes are skipped; the subkey count bounds the skipping so that a
   // key that fails at every index cannot keep the loop going.
@@ -326,7 +325,7 @@ CKova* CKovas::GetDefaultKova(DWORD excludeMask) {
 CReplacers* CKovas::GetReplacers() {
   ScopedCriticalSection lock(ModelLock());
   if (replacers_ != nullptr) return replacers_;
-  const std::string name = FormatBlockName(kKovaReplacersName);
+  const std::string name = FormatBlockName(kKovaReplacersBlockFormat);
   replacers_ = new (std::nothrow) CReplacers(true, name.c_str());
   if (replacers_ == nullptr) return nullptr;
   ownsReplacers_ = TRUE;

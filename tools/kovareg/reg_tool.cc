@@ -229,17 +229,24 @@ void ForEachKey(const RegKey& key, const std::string& path,
     ForEachKey(*subkey, path + "\\" + subkey->name(), visit);
 }
 
-int Query(const Options& options, const KeyName& name, std::ostream& out,
-          std::ostream& err) {
-  ScopedKey key;
+// Opens an existing key, or reports why not; returns 0 when `key` is open.
+int OpenExistingKey(const KeyName& name, REGSAM access, ScopedKey& key,
+                    std::ostream& err) {
   LSTATUS status =
-      RegOpenKeyExA(name.root->handle, name.subkey.c_str(), 0, KEY_READ, key.out());
+      RegOpenKeyExA(name.root->handle, name.subkey.c_str(), 0, access, key.out());
   if (status == ERROR_FILE_NOT_FOUND)
     return Fail(err, "the key " + name.Display() + " does not exist");
   if (status != ERROR_SUCCESS)
     return FailStatus(err, "cannot open " + name.Display(), status, name.root->handle);
+  return 0;
+}
+
+int Query(const Options& options, const KeyName& name, std::ostream& out,
+          std::ostream& err) {
+  ScopedKey key;
+  if (int failed = OpenExistingKey(name, KEY_READ, key, err)) return failed;
   RegKey tree("");
-  status = ReadTree(key.get(), &tree, options.recursive);
+  LSTATUS status = ReadTree(key.get(), &tree, options.recursive);
   if (status != ERROR_SUCCESS)
     return FailStatus(err, "cannot read " + name.Display(), status, name.root->handle);
 
@@ -419,12 +426,8 @@ int Add(const Options& options, const KeyName& name, std::ostream& out,
 int Delete(const Options& options, const KeyName& name, std::ostream& out,
            std::ostream& err) {
   ScopedKey key;
-  LSTATUS status =
-      RegOpenKeyExA(name.root->handle, name.subkey.c_str(), 0, KEY_ALL_ACCESS, key.out());
-  if (status == ERROR_FILE_NOT_FOUND)
-    return Fail(err, "the key " + name.Display() + " does not exist");
-  if (status != ERROR_SUCCESS)
-    return FailStatus(err, "cannot open " + name.Display(), status, name.root->handle);
+  if (int failed = OpenExistingKey(name, KEY_ALL_ACCESS, key, err)) return failed;
+  LSTATUS status;
   const std::string force_hint = "; nothing was deleted (add /f, or --force, to delete)";
 
   if (options.value || options.default_value) {
@@ -471,14 +474,9 @@ int Delete(const Options& options, const KeyName& name, std::ostream& out,
 int Export(const Options& options, const KeyName& name, std::ostream& out,
            std::ostream& err) {
   ScopedKey key;
-  LSTATUS status =
-      RegOpenKeyExA(name.root->handle, name.subkey.c_str(), 0, KEY_READ, key.out());
-  if (status == ERROR_FILE_NOT_FOUND)
-    return Fail(err, "the key " + name.Display() + " does not exist");
-  if (status != ERROR_SUCCESS)
-    return FailStatus(err, "cannot open " + name.Display(), status, name.root->handle);
+  if (int failed = OpenExistingKey(name, KEY_READ, key, err)) return failed;
   RegKey tree("");
-  status = ReadTree(key.get(), &tree, true);
+  LSTATUS status = ReadTree(key.get(), &tree, true);
   if (status != ERROR_SUCCESS)
     return FailStatus(err, "cannot read " + name.Display(), status, name.root->handle);
   std::error_code ec;
