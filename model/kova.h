@@ -11,6 +11,7 @@
 
 namespace kova {
 
+class CKovaItem;
 class CKovas;
 class CLDAPDirectory;
 
@@ -53,6 +54,35 @@ class CKova {
   // 1 when `path` starts, ignoring case, with the Kova's root (or, with
   // `resolved`, its active location). An empty root never matches.
   BOOL ContainsPath(const std::string& path, BOOL resolved);
+
+  // Conversions between Kova paths and resolved paths: the root "<name>\" and
+  // the active path text are swapped, case-insensitively, wherever they occur.
+  // The resolved path of an LDAP Kova is the DN of its entry.
+  std::string ToResolvedPath(const std::string& kovaPath);
+  std::string ToKovaPath(const std::string& resolvedPath);
+  // The local file behind a resolved path: the path itself, or for an LDAP Kova
+  // a new cache file holding the entry's contents (empty when the fetch failed).
+  std::string ToLocalPath(const std::string& resolvedPath);
+  // Ends the use of a local path: an LDAP Kova writes a modified cache file back
+  // and removes it. 1 for success.
+  BOOL ReleaseLocalPath(const std::string& kovaPath, const std::string& localPath,
+                        BOOL modified);
+
+  // File operations on Kova paths of this Kova; each returns 1 for success.
+  // `errorText` (may be null) is handed to the LDAP back end.
+  BOOL FileExists(const std::string& kovaPath, std::string* errorText);
+  BOOL DeleteFile(const std::string& kovaPath);
+  // The new path is resolved by the Kova of the collection that contains it
+  // (this one when none does), so a move into another Kova lands there.
+  BOOL RenameFile(const std::string& oldKovaPath, const std::string& newKovaPath);
+  // `destinationPath` is a Kova path of `destinationKova`, or a file-system path
+  // when `destinationKova` is null.
+  BOOL CopyFile(const std::string& sourceKovaPath, const std::string& destinationPath,
+                CKova* destinationKova, BOOL failIfExists);
+  // The writability test; a file-system failure is shown in a message box.
+  BOOL IsPathWritable(const std::string& kovaPath);
+  // The last error of the Kova's storage as a system error code.
+  DWORD GetLastError();
 
   const std::string& name() const { return name_; }
   const std::string& displayName() const { return displayName_; }
@@ -128,6 +158,10 @@ class CKovas {
   // The first Kova, in collection order, whose root starts `path` (with
   // `resolved`: whose active location does); null when none.
   CKova* FindKova(const std::string& path, BOOL resolved);
+  // Binds `path` (trailing white space removed) to the Kova it belongs to: the
+  // named Kova, else the Kova whose active location holds it (the path becomes
+  // its Kova path), else the default Kova with the path unchanged.
+  void ResolveItem(const std::string& path, CKovaItem* item);
 
   int GetCount() const { return kovas_.count(); }
   CKova* GetAt(int index) const { return kovas_.at(index); }

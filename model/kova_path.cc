@@ -40,18 +40,7 @@ void CKovaPath::Init(CKovaPaths* owner) {
   owner_ = owner;
   type_ = kKovaPathFileSystem;
   expandedPath_.clear();
-  host_.clear();
-  userName_.clear();
-  password_.clear();
-  fileAttributeName_.clear();
-  fileObjectClass_.clear();
-  folderAttributeName_.clear();
-  folderObjectClass_.clear();
-  fileContentsAttributeName_.clear();
-  port_ = 389;
-  authentication_ = 1;
-  version_ = 3;
-  connectTimeout_ = 120;
+  ldap_ = LDAPSettings();
 }
 
 CKovaPath* CKovaPath::Clone() const {
@@ -65,18 +54,7 @@ void CKovaPath::CopyFrom(const CKovaPath& other) {
   type_ = other.type_;
   expandedPath_ = other.expandedPath_;
   pathText_ = other.pathText_;
-  host_ = other.host_;
-  userName_ = other.userName_;
-  password_ = other.password_;
-  port_ = other.port_;
-  authentication_ = other.authentication_;
-  version_ = other.version_;
-  connectTimeout_ = other.connectTimeout_;
-  fileAttributeName_ = other.fileAttributeName_;
-  fileObjectClass_ = other.fileObjectClass_;
-  folderAttributeName_ = other.folderAttributeName_;
-  folderObjectClass_ = other.folderObjectClass_;
-  fileContentsAttributeName_ = other.fileContentsAttributeName_;
+  ldap_ = other.ldap_;
 }
 
 BOOL CKovaPath::ReadSettings(HKEY key, int n) {
@@ -89,18 +67,18 @@ BOOL CKovaPath::ReadSettings(HKEY key, int n) {
   if (ReadValueDword(key, ValueName("Type", n).c_str(), &type)) SetType(type);
   if (type_ != kKovaPathLDAP) return TRUE;
 
-  ReadTextSetting(key, "Host", n, &host_);
-  ReadTextSetting(key, "Username", n, &userName_);
-  ReadTextSetting(key, "Password", n, &password_);
-  ReadNumberSetting(key, "Port", n, &port_);
-  ReadNumberSetting(key, "Authentication", n, &authentication_);
-  ReadNumberSetting(key, "Version", n, &version_);
-  ReadNumberSetting(key, "ConnectTimeout", n, &connectTimeout_);
-  ReadTextSetting(key, "FileAttributeName", n, &fileAttributeName_);
-  ReadTextSetting(key, "FileObjectClass", n, &fileObjectClass_);
-  ReadTextSetting(key, "FolderAttributeName", n, &folderAttributeName_);
-  ReadTextSetting(key, "FolderObjectClass", n, &folderObjectClass_);
-  ReadTextSetting(key, "FileContentsAttributeName", n, &fileContentsAttributeName_);
+  ReadTextSetting(key, "Host", n, &ldap_.host);
+  ReadTextSetting(key, "Username", n, &ldap_.userName);
+  ReadTextSetting(key, "Password", n, &ldap_.password);
+  ReadNumberSetting(key, "Port", n, &ldap_.port);
+  ReadNumberSetting(key, "Authentication", n, &ldap_.authentication);
+  ReadNumberSetting(key, "Version", n, &ldap_.version);
+  ReadNumberSetting(key, "ConnectTimeout", n, &ldap_.connectTimeout);
+  ReadTextSetting(key, "FileAttributeName", n, &ldap_.fileAttributeName);
+  ReadTextSetting(key, "FileObjectClass", n, &ldap_.fileObjectClass);
+  ReadTextSetting(key, "FolderAttributeName", n, &ldap_.folderAttributeName);
+  ReadTextSetting(key, "FolderObjectClass", n, &ldap_.folderObjectClass);
+  ReadTextSetting(key, "FileContentsAttributeName", n, &ldap_.fileContentsAttributeName);
   return TRUE;
 }
 

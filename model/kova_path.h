@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ldap/ldap_settings.h"
 #include "model/ptr_array.h"
 #include "windows.h"
 
@@ -55,20 +56,16 @@ class CKovaPath {
     expandedPath_.clear();
   }
   void SetType(DWORD type) { type_ = type <= kKovaPathLDAP ? type : kKovaPathFileSystem; }
-  const std::string& host() const { return host_; }
-  const std::string& userName() const { return userName_; }
-  const std::string& password() const { return password_; }
-  const std::string& fileAttributeName() const { return fileAttributeName_; }
-  const std::string& fileObjectClass() const { return fileObjectClass_; }
-  const std::string& folderAttributeName() const { return folderAttributeName_; }
-  const std::string& folderObjectClass() const { return folderObjectClass_; }
-  const std::string& fileContentsAttributeName() const {
-    return fileContentsAttributeName_;
-  }
-  DWORD port() const { return port_; }
-  DWORD authentication() const { return authentication_; }
-  DWORD version() const { return version_; }
-  DWORD connectTimeout() const { return connectTimeout_; }
+  // The connection settings of an LDAP path (defaults for other paths).
+  LDAPSettings& ldapSettings() { return ldap_; }
+  const LDAPSettings& ldapSettings() const { return ldap_; }
+  const std::string& host() const { return ldap_.host; }
+  const std::string& userName() const { return ldap_.userName; }
+  const std::string& password() const { return ldap_.password; }
+  DWORD port() const { return ldap_.port; }
+  DWORD authentication() const { return ldap_.authentication; }
+  DWORD version() const { return ldap_.version; }
+  DWORD connectTimeout() const { return ldap_.connectTimeout; }
   CKovaPaths* owner() const { return owner_; }
 
  private:
@@ -76,18 +73,7 @@ class CKovaPath {
 
   DWORD type_ = kKovaPathFileSystem;
   std::string pathText_;
-  std::string host_;
-  std::string userName_;
-  std::string password_;
-  std::string fileAttributeName_;
-  std::string fileObjectClass_;
-  std::string folderAttributeName_;
-  std::string folderObjectClass_;
-  std::string fileContentsAttributeName_;
-  DWORD port_ = 389;
-  DWORD authentication_ = 1;
-  DWORD version_ = 3;
-  DWORD connectTimeout_ = 120;
+  LDAPSettings ldap_;
   CKovaPaths* owner_ = nullptr;
   std::string expandedPath_;
 };

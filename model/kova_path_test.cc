@@ -71,11 +71,11 @@ TEST_F(KovaPathTest, SettingsFollowTheirTypeRules) {
   EXPECT_EQ(ldap->authentication(), 0u);
   EXPECT_EQ(ldap->version(), 2u);
   EXPECT_EQ(ldap->connectTimeout(), 30u);
-  EXPECT_EQ(ldap->fileAttributeName(), "uid");
-  EXPECT_EQ(ldap->fileObjectClass(), "fileClass");
-  EXPECT_EQ(ldap->folderAttributeName(), "ou");
-  EXPECT_EQ(ldap->folderObjectClass(), "folderClass");
-  EXPECT_EQ(ldap->fileContentsAttributeName(), "contents");
+  EXPECT_EQ(ldap->ldapSettings().fileAttributeName, "uid");
+  EXPECT_EQ(ldap->ldapSettings().fileObjectClass, "fileClass");
+  EXPECT_EQ(ldap->ldapSettings().folderAttributeName, "ou");
+  EXPECT_EQ(ldap->ldapSettings().folderObjectClass, "folderClass");
+  EXPECT_EQ(ldap->ldapSettings().fileContentsAttributeName, "contents");
 
   EXPECT_EQ(paths->GetAt(2)->type(), kKovaPathFileSystem);
   EXPECT_EQ(paths->GetAt(3)->type(), kKovaPathFileSystem);
@@ -89,7 +89,7 @@ TEST_F(KovaPathTest, LdapDefaultsWhenValuesAreMissing) {
   EXPECT_EQ(path->authentication(), 1u);
   EXPECT_EQ(path->version(), 3u);
   EXPECT_EQ(path->connectTimeout(), 120u);
-  EXPECT_EQ(path->fileAttributeName(), "");
+  EXPECT_EQ(path->ldapSettings().fileAttributeName, "");
   // The LDAP back end does not exist yet: an LDAP path is never available, the
   // Kova falls back to its first path and has no directory object.
   CKova* kova = kovas->GetAt(0);

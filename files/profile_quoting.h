@@ -1,0 +1,18 @@
+// Writing profile values so that the platform's reader gives them back as
+// written.
+#ifndef KOVA_FILES_PROFILE_QUOTING_H_
+#define KOVA_FILES_PROFILE_QUOTING_H_
+
+#include "windows.h"
+
+namespace kova {
+
+// Writes `value` under `section`/`key` of `file`, quoted where the reader would
+// otherwise strip or eat its quotes or spaces. A null value removes the key.
+// Returns the platform write's result.
+BOOL WriteProfileStringQuoted(const char* section, const char* key, const char* value,
+                              const char* file);
+
+}  // namespace kova
+
+#endif  // KOVA_FILES_PROFILE_QUOTING_H_
