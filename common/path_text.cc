@@ -7,12 +7,12 @@ bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+}  // namespace
+
 std::string_view TrimTrailingWhiteSpace(std::string_view text) {
   while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
   return text;
 }
-
-}  // namespace
 
 std::string StripTrailingBackslash(std::string_view text) {
   if (!text.empty() && text.back() == '\\') text.remove_suffix(1);

@@ -8,6 +8,9 @@
 
 namespace kova {
 
+// `text` without its trailing white space (space, tab, CR, LF, VT, FF).
+std::string_view TrimTrailingWhiteSpace(std::string_view text);
+
 // Removes exactly one trailing backslash, if there is one.
 std::string StripTrailingBackslash(std::string_view text);
 

@@ -8,6 +8,7 @@
 #include "macros/registry_text.h"
 #include "macros/shared_memory.h"
 #include "macros/ui_language.h"
+#include "model/kova_item.h"
 #include "model/kova_ldap.h"
 #include "model/path_form.h"
 #include "model/registry_value.h"
@@ -142,8 +143,9 @@ std::string CKova::GetDisplayPath(const std::string& relativePath, BOOL resolve)
   std::string result = root + relativePath;
   if (!resolve && !name_.empty()) return result;
   result = ReplaceAll(result, root, GetActivePath());
-  // An LDAP Kova's resolved path becomes the DN of its entry once the LDAP
-  // directory layout exists; GetLDAPDirectory() is null until then.
+  if (CLDAPDirectory* directory = GetLDAPDirectory()) {
+    result = LDAPPathToDN(*directory, result);
+  }
   return result;
 }
 
@@ -153,6 +155,39 @@ BOOL CKova::ContainsPath(const std::string& path, BOOL resolved) {
   std::string text = path;
   if (!text.empty() && text.find('\\') == std::string::npos) text += '\\';
   return StartsWithIgnoreCase(text, prefix) ? TRUE : FALSE;
+}
+
+// The built-in Kova's root is its active path (GetDisplayPath resolves it), so
+// both conversions leave its paths as they are.
+std::string CKova::ToResolvedPath(const std::string& kovaPath) {
+  std::string result =
+      ReplaceAll(kovaPath, GetDisplayPath(std::string(), FALSE), GetActivePath());
+  if (CLDAPDirectory* directory = GetLDAPDirectory()) {
+    result = LDAPPathToDN(*directory, result);
+  }
+  return result;
+}
+
+// There is no reverse mapping of DNs: a resolved LDAP path changes only where it
+// holds the active path text.
+std::string CKova::ToKovaPath(const std::string& resolvedPath) {
+  return ReplaceAll(resolvedPath, GetActivePath(), GetDisplayPath(std::string(), FALSE));
+}
+
+std::string CKova::ToLocalPath(const std::string& resolvedPath) {
+  if (CLDAPDirectory* directory = GetLDAPDirectory()) {
+    return LDAPFetchToTempFile(*directory, resolvedPath);
+  }
+  return resolvedPath;
+}
+
+BOOL CKova::ReleaseLocalPath(const std::string& kovaPath, const std::string& localPath,
+                             BOOL modified) {
+  if (CLDAPDirectory* directory = GetLDAPDirectory()) {
+    return LDAPReleaseCacheFile(*directory, ToResolvedPath(kovaPath), localPath, modified,
+                                nullptr);
+  }
+  return TRUE;
 }
 
 // ---------------------------------------------------------------------------
@@ -343,6 +378,15 @@ CKova* CKovas::FindKova(const std::string& path, BOOL resolved) {
     if (kova->ContainsPath(path, resolved)) return kova;
   }
   return nullptr;
+}
+
+void CKovas::ResolveItem(const std::string& path, CKovaItem* item) {
+  if (item == nullptr) return;
+  const std::string text(TrimTrailingWhiteSpace(path));
+  CKova* kova = FindKova(text, FALSE);
+  if (kova == nullptr) kova = FindKova(text, TRUE);
+  if (kova == nullptr) kova = defaultKova_;
+  item->Set(text, kova);
 }
 
 }  // namespace kova
