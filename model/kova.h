@@ -68,18 +68,21 @@ class CKova {
   BOOL ReleaseLocalPath(const std::string& kovaPath, const std::string& localPath,
                         BOOL modified);
 
-  // File operations on Kova paths of this Kova; each returns 1 for success.
-  // `errorText` (may be null) is handed to the LDAP back end.
+  // File operations on Kova paths of this Kova; each returns 1 for success and
+  // fails silently. An LDAP Kova hands them to its back end and fails them all
+  // without one. `errorText` (may be null) is handed to the LDAP back end.
   BOOL FileExists(const std::string& kovaPath, std::string* errorText);
   BOOL DeleteFile(const std::string& kovaPath);
   // The new path is resolved by the Kova of the collection that contains it
-  // (this one when none does), so a move into another Kova lands there.
+  // (this one when none does), so a move into another Kova lands there; a move
+  // between a file-system and an LDAP Kova fails.
   BOOL RenameFile(const std::string& oldKovaPath, const std::string& newKovaPath);
   // `destinationPath` is a Kova path of `destinationKova`, or a file-system path
   // when `destinationKova` is null.
   BOOL CopyFile(const std::string& sourceKovaPath, const std::string& destinationPath,
                 CKova* destinationKova, BOOL failIfExists);
-  // The writability test; a file-system failure is shown in a message box.
+  // The writability test (TestPathWritable of the resolved path); a file-system
+  // failure is shown in a message box naming the resolved path.
   BOOL IsPathWritable(const std::string& kovaPath);
   // The last error of the Kova's storage as a system error code.
   DWORD GetLastError();

@@ -15,7 +15,11 @@ class CKovas;
 class CKovaFile {
  public:
   // Resolves `path` on `kovas`, or on an own collection read from the registry
-  // when `kovas` is null. An empty path leaves the file unresolved.
+  // when `kovas` is null (kept until destruction). An empty path leaves the file
+  // unresolved. A path that only the default Kova takes and that is a plain path
+  // (an absolute path, at least 8 characters, of an existing file or folder) is
+  // used as it is, without a Kova; any other path gets its Kova path and, with
+  // a Kova, the local file (an LDAP Kova fetches a cache copy, empty on failure).
   CKovaFile(const std::string& path, CKovas* kovas);
   CKovaFile(const CKovaFile&) = delete;
   CKovaFile& operator=(const CKovaFile&) = delete;

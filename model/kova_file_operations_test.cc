@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,22 @@ TEST_F(KovaFileOperationsTest, LDAPPathWithoutBackEndIsNotWritable) {
   EXPECT_TRUE(MessageBoxLines().empty());
 }
 
+// Makes `folder` (created here) the current folder for the life of the object.
+class ScopedCurrentFolder {
+ public:
+  explicit ScopedCurrentFolder(const std::string& folder)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+  }
+  ~ScopedCurrentFolder() { std::filesystem::current_path(previous_); }
+  ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+  ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 // An LDAP Kova whose server cannot be reached; its active path is the LDAP
 // path all the same.
 class LDAPKovaFileOperationsTest : public test::TwoKovasTest {
@@ -134,11 +151,15 @@ TEST_F(LDAPKovaFileOperationsTest, EveryOperationFailsAndNothingLandsLocally) {
   EXPECT_FALSE(dir->IsPathWritable("<Dir>\\a.ini"));
   EXPECT_FALSE(test::PathExists(root().OsPath("copy.ini")));
 
-  // A file-system file does not move or copy into the directory by these means.
+  // A file-system file does not move or copy into the directory by these means,
+  // nor to the relative path that the directory's path text would name.
+  ScopedCurrentFolder current(root().OsPath("cwd"));
+  ASSERT_WIN_OK(
+      CreateDirectoryA(root().WinPath("cwd\\ou=kovas,dc=example").c_str(), nullptr));
   EXPECT_FALSE(sales_->RenameFile("<Sales>\\a.ini", "<Dir>\\a.ini"));
   EXPECT_FALSE(sales_->CopyFile("<Sales>\\a.ini", "<Dir>\\a.ini", dir, FALSE));
   EXPECT_EQ(test::ReadFileBytes(root().OsPath("sales/a.ini")), "source");
-  EXPECT_FALSE(test::PathExists("ou=kovas,dc=example"));
+  EXPECT_FALSE(test::PathExists(root().OsPath("cwd/ou=kovas,dc=example/a.ini")));
 }
 
 }  // namespace
