@@ -72,8 +72,16 @@ class CKovaItems {
   virtual BOOL Remove(CKovaItem* item);
 
   // Appends the entries of one folder of `folderItem`'s Kova that `filter`
-  // passes (folders always) and returns a count. An empty `filter` takes the
-  // pattern from the last component of the folder item's path.
+  // passes (folders always, with kind kKovaItemFolder) in the order the storage
+  // delivers them, each bound to the Kova by its Kova path. An empty `filter`
+  // takes the pattern from the last component of the folder item's path. A file
+  // passes when the filter is ".*" or contains its extension (its whole name
+  // when it has none), ignoring case.
+  // Returns the number of items appended for a file-system Kova and the list's
+  // count for an LDAP Kova. 0, appending nothing, for a null item, an item
+  // without a Kova (nothing to resolve the folder against), a folder that does
+  // not exist or cannot be listed, and an LDAP Kova without a back end. A bare
+  // Kova root "<name>" (no backslash) lists the root.
   int Enumerate(const CKovaItem* folderItem, const std::string& filter);
 
   int GetCount() const { return items_.count(); }
