@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "errhandlingapi.h"
+#include "fileapi.h"
 #include "libloaderapi.h"
 #include "objbase.h"
+#include "processenv.h"
 #include "tools/kovactl/runner.h"
 #include "tools/kovactl/script.h"
 #include "winnls.h"
@@ -18,8 +20,8 @@ namespace {
 
 constexpr char kUsage[] =
     R"(usage: kovactl [--json] [--progid PROGID] [-f FILE | LINE...]
-       kovactl register [LIBRARY]
-       kovactl unregister [LIBRARY]
+       kovactl register [--machine] [LIBRARY]
+       kovactl unregister [--machine] [LIBRARY]
 
 Creates the component by its ProgID (default KovaIntr.KovaIntrApi) and runs one
 operation per line, only through IDispatch (GetIDsOfNames and Invoke). The
@@ -45,9 +47,11 @@ Output, one line per call:
   --json prints one JSON object per call instead:
   {"op":..., "hr":"0x...", "retval":V, "vars":{...}, "out":{"N":V}}
 
-register / unregister load LIBRARY (default: libKovaIntr.so in the lib folder
-beside kovactl's bin folder) and call its DllRegisterServer /
-DllUnregisterServer.
+register / unregister load LIBRARY (default: libKovaIntr.so in the installed
+component folder beside kovactl's bin folder, else in the build's lib folder)
+and call its DllRegisterServer / DllUnregisterServer. With --machine they work
+on this computer's machine hive (/etc/corvanta/system.reg) even when
+KOVA_REGISTRY_DIR names another folder.
 
 Exit status: 0 when every line ran (an operation's own S_FALSE included), 1 when
 creation, a name look-up or an invocation failed (the run stops there), 2 for a
@@ -72,18 +76,28 @@ std::string Hex(HRESULT hr) {
   return text.str();
 }
 
-// <folder of kovactl>\..\lib\libKovaIntr.so
+#ifndef KOVA_COMPONENT_DIR
+#define KOVA_COMPONENT_DIR "lib/kovaintr"
+#endif
+
+// <prefix>\<component folder>\libKovaIntr.so when kovactl is installed, else
+// <build>\lib\libKovaIntr.so; <prefix> is the parent of kovactl's folder.
 std::string DefaultLibrary() {
   char self[MAX_PATH + 1];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self - 1) return "KovaIntr.dll";
-  std::string path(self, length);
+  std::string prefix(self, length);
   for (int i = 0; i < 2; ++i) {
-    const std::size_t slash = path.find_last_of('\\');
+    const std::size_t slash = prefix.find_last_of('\\');
     if (slash == std::string::npos) return "KovaIntr.dll";
-    path.erase(slash);
+    prefix.erase(slash);
   }
-  return path + "\\lib\\libKovaIntr.so";
+  std::string installed = prefix + "\\" + KOVA_COMPONENT_DIR + "\\libKovaIntr.so";
+  for (char& c : installed) {
+    if (c == '/') c = '\\';
+  }
+  if (GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES) return installed;
+  return prefix + "\\lib\\libKovaIntr.so";
 }
 
 int Register(bool do_register, const std::string& library) {
@@ -173,11 +187,26 @@ int RunLines(const std::vector<std::string>& lines, std::istream* input, bool js
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "register" || args[0] == "unregister")) {
-    if (args.size() > 2) {
+    std::size_t next = 1;
+    const bool machine = next < args.size() && args[next] == "--machine";
+    if (machine) ++next;
+    if (next < args.size() && (args[next] == "--help" || args[next] == "-h")) {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (args.size() > next + 1 || (next < args.size() && args[next].starts_with('-'))) {
       std::cerr << kUsage;
       return 2;
     }
-    return Register(args[0] == "register", args.size() == 2 ? args[1] : DefaultLibrary());
+    // Without KOVA_REGISTRY_DIR the registry uses the hives at their default
+    // places, and HKEY_CLASSES_ROOT writes its new keys to the machine's.
+    if (machine && !SetEnvironmentVariableA("KOVA_REGISTRY_DIR", nullptr)) {
+      std::cerr << "kovactl: cannot clear KOVA_REGISTRY_DIR (error " << GetLastError()
+                << ")\n";
+      return 1;
+    }
+    return Register(args[0] == "register",
+                    next < args.size() ? args[next] : DefaultLibrary());
   }
   bool json = false;
   std::string progid = "KovaIntr.KovaIntrApi";
