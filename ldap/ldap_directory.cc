@@ -3,11 +3,10 @@
 #include "ldap/ldap_directory.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
+#include "common/bstr_convert.h"
 #include "files/error_message.h"
 #include "ldap/credentials_prompt.h"
 #include "objbase.h"
@@ -24,52 +23,6 @@ constexpr ULONG kLDAPLibraryUnavailable = LDAP_LOCAL_ERROR;
 // The prompt is created with every class context the platform knows.
 constexpr DWORD kPromptClassContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
                                       CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
-
-// A BSTR freed on every path out.
-class ScopedBstr {
- public:
-  ScopedBstr() = default;
-  explicit ScopedBstr(const std::string& text) : bstr_(Allocate(text)) {}
-  ~ScopedBstr() { SysFreeString(bstr_); }
-  ScopedBstr(const ScopedBstr&) = delete;
-  ScopedBstr& operator=(const ScopedBstr&) = delete;
-
-  BSTR get() const { return bstr_; }
-  BSTR* receive() {
-    SysFreeString(bstr_);
-    bstr_ = nullptr;
-    return &bstr_;
-  }
-
-  std::string Text() const {
-    const UINT length = SysStringLen(bstr_);
-    if (length == 0 || length > UINT(INT_MAX)) return std::string();
-    const int needed =
-        WideCharToMultiByte(CP_ACP, 0, bstr_, int(length), nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
-    std::string text(std::size_t(needed), '\0');
-    const int written = WideCharToMultiByte(CP_ACP, 0, bstr_, int(length), text.data(),
-                                            needed, nullptr, nullptr);
-    text.resize(written > 0 ? std::size_t(written) : 0);
-    return text;
-  }
-
- private:
-  static BSTR Allocate(const std::string& text) {
-    if (text.empty() || text.size() > std::size_t(INT_MAX)) {
-      return SysAllocStringLen(nullptr, 0);
-    }
-    const int needed =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    if (needed <= 0) return SysAllocStringLen(nullptr, 0);
-    std::vector<OLECHAR> wide(static_cast<std::size_t>(needed));
-    const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()),
-                                            wide.data(), needed);
-    return SysAllocStringLen(wide.data(), UINT(written > 0 ? written : 0));
-  }
-
-  BSTR bstr_ = nullptr;
-};
 
 // The prompt component, released on every path out.
 struct PromptRelease {

@@ -1,0 +1,229 @@
+// The credentials prompt component: "KovaBrowser.UserPasswordPromptDialog", an
+// in-process server whose one class asks on the controlling terminal.
+#include <atomic>
+#include <string>
+
+#include "common/bstr_convert.h"
+#include "kova_inproc_server.h"
+#include "kova_typelib.h"
+#include "ldap/credentials_prompt.h"
+#include "oleauto.h"
+#include "terminal_prompt.h"
+
+namespace {
+
+constexpr KOVA_PARAM_DATA kShowDialog[] = {
+    {"parentWindow", VT_I4, PARAMFLAG_FIN, nullptr},
+    {"result", VT_I4 | VT_BYREF, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL, nullptr}};
+constexpr KOVA_PARAM_DATA kGetUserName[] = {
+    {"userName", VT_BSTR | VT_BYREF, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL, nullptr}};
+constexpr KOVA_PARAM_DATA kSetUserName[] = {
+    {"userName", VT_BSTR, PARAMFLAG_FIN, nullptr}};
+constexpr KOVA_PARAM_DATA kGetPassword[] = {
+    {"password", VT_BSTR | VT_BYREF, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL, nullptr}};
+constexpr KOVA_PARAM_DATA kSetPassword[] = {
+    {"password", VT_BSTR, PARAMFLAG_FIN, nullptr}};
+constexpr KOVA_PARAM_DATA kSetHostName[] = {
+    {"hostName", VT_BSTR, PARAMFLAG_FIN, nullptr}};
+
+// The six operations follow the seven slots of IUnknown and IDispatch.
+constexpr KOVA_FUNC_DATA kFuncs[] = {
+    KovaFunc<&IUserPasswordPromptDialog::ShowDialog>(
+        1, "ShowDialog", "asks for the credentials", 7, kShowDialog),
+    KovaFunc<&IUserPasswordPromptDialog::GetUserName>(2, "GetUserName", "the user name",
+                                                      8, kGetUserName),
+    KovaFunc<&IUserPasswordPromptDialog::SetUserName>(
+        3, "SetUserName", "presets the user name", 9, kSetUserName),
+    KovaFunc<&IUserPasswordPromptDialog::GetPassword>(4, "GetPassword", "the password",
+                                                      10, kGetPassword),
+    KovaFunc<&IUserPasswordPromptDialog::SetPassword>(
+        5, "SetPassword", "presets the password", 11, kSetPassword),
+    KovaFunc<&IUserPasswordPromptDialog::SetHostName>(
+        6, "SetHostName", "the host the credentials are for", 12, kSetHostName),
+};
+
+constexpr KOVA_TYPE_DATA kTypes[] = {
+    {TKIND_DISPATCH, "IUserPasswordPromptDialog", "credentials prompt",
+     IID_IUserPasswordPromptDialog,
+     TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FOLEAUTOMATION, 6, kFuncs, 0,
+     nullptr, VT_EMPTY, nullptr},
+    {TKIND_COCLASS, "UserPasswordPromptDialog", "UserPasswordPromptDialog Class",
+     CLSID_UserPasswordPromptDialog, TYPEFLAG_FCANCREATE, 0, nullptr, 0, nullptr,
+     VT_EMPTY, "IUserPasswordPromptDialog"},
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default")))
+const KOVA_TYPELIB_DATA kova_typelib_1 = {
+    KOVA_TYPELIB_MAGIC,      LIBID_UserPasswordPromptLib,           1, 0,     0, 0,
+    "UserPasswordPromptLib", "Credentials prompt 1.0 Type Library", 2, kTypes};
+
+namespace {
+
+// The class, its ProgID and its type library. CLSID is kept on unregistration;
+// the class key is replaced.
+constexpr char kScript[] = R"(HKCR
+{
+	'KovaBrowser.UserPasswordPromptDialog' = s 'UserPasswordPromptDialog Class'
+	{
+		CLSID = s '{C23D827A-71F1-4CAD-9F63-A4B9A9FCA623}'
+	}
+	NoRemove CLSID
+	{
+		ForceRemove '{C23D827A-71F1-4CAD-9F63-A4B9A9FCA623}' = s 'UserPasswordPromptDialog Class'
+		{
+			ProgID = s 'KovaBrowser.UserPasswordPromptDialog'
+			InprocServer32 = s '%MODULE%'
+			{
+				val ThreadingModel = s 'Apartment'
+			}
+			'TypeLib' = s '{1645D278-D24D-4B79-B5A1-D98F6F13992D}'
+		}
+	}
+}
+)";
+
+kova::com::KovaServerLocks g_locks;
+
+// Catches what the texts' allocations may throw: nothing crosses the interface.
+template <class F>
+HRESULT Guarded(F body) {
+  try {
+    return body();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+class CUserPasswordPromptDialog final : public IUserPasswordPromptDialog {
+ public:
+  explicit CUserPasswordPromptDialog(kova::com::KovaServerLocks* locks) : locks_(locks) {
+    locks_->Lock();
+  }
+  ~CUserPasswordPromptDialog() {
+    if (typeInfo_ != nullptr) typeInfo_->Release();
+    locks_->Unlock();
+  }
+  CUserPasswordPromptDialog(const CUserPasswordPromptDialog&) = delete;
+  CUserPasswordPromptDialog& operator=(const CUserPasswordPromptDialog&) = delete;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch ||
+        riid == IID_IUserPasswordPromptDialog) {
+      *ppv = static_cast<IUserPasswordPromptDialog*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = --refs_;
+    if (left == 0) delete this;
+    return ULONG(left);
+  }
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    typeInfo_->AddRef();
+    *info = typeInfo_;
+    return S_OK;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                             DISPID* ids) override {
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    return typeInfo_->GetIDsOfNames(names, count, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    return typeInfo_->Invoke(static_cast<IUserPasswordPromptDialog*>(this), id, flags,
+                             params, result, excep, argErr);
+  }
+
+  STDMETHODIMP ShowDialog(LONG, LONG* result) override {
+    if (result == nullptr) return E_POINTER;
+    return Guarded([&] {
+      *result = kova::prompt::AskOnTerminal(host_, &userName_, &password_) ? 1 : 0;
+      return S_OK;
+    });
+  }
+  STDMETHODIMP GetUserName(BSTR* userName) override { return Hand(userName_, userName); }
+  STDMETHODIMP SetUserName(BSTR userName) override { return Take(userName, &userName_); }
+  STDMETHODIMP GetPassword(BSTR* password) override { return Hand(password_, password); }
+  STDMETHODIMP SetPassword(BSTR password) override { return Take(password, &password_); }
+  STDMETHODIMP SetHostName(BSTR hostName) override { return Take(hostName, &host_); }
+
+ private:
+  HRESULT EnsureTypeInfo() {
+    if (typeInfo_ != nullptr) return S_OK;
+    return kova::com::KovaLoadModuleTypeInfo(&g_locks, IID_IUserPasswordPromptDialog,
+                                             &typeInfo_);
+  }
+  static HRESULT Hand(const std::string& value, BSTR* out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    return Guarded([&] {
+      *out = kova::BstrFromAnsi(value);
+      return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+    });
+  }
+  static HRESULT Take(BSTR value, std::string* into) {
+    return Guarded([&] {
+      *into = kova::AnsiFromBstr(value);
+      return S_OK;
+    });
+  }
+
+  kova::com::KovaServerLocks* locks_;
+  std::atomic<LONG> refs_{1};
+  ITypeInfo* typeInfo_ = nullptr;
+  std::string host_;
+  std::string userName_;
+  std::string password_;
+};
+
+kova::com::KovaClassFactory<CUserPasswordPromptDialog> g_factory(&g_locks);
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (clsid != CLSID_UserPasswordPromptDialog) return CLASS_E_CLASSNOTAVAILABLE;
+  return g_factory.QueryInterface(riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() { return g_locks.CanUnloadNow(); }
+
+STDAPI DllRegisterServer() {
+  return Guarded([] {
+    const HRESULT hr = kova::com::KovaApplyModuleScript(&g_locks, kScript, true);
+    if (FAILED(hr)) return hr;
+    return kova::com::KovaApplyModuleTypeLib(&g_locks, true, LIBID_UserPasswordPromptLib,
+                                             1, 0);
+  });
+}
+
+STDAPI DllUnregisterServer() {
+  return Guarded([] {
+    // A type library that is no longer registered is no reason to keep the class.
+    (void)kova::com::KovaApplyModuleTypeLib(&g_locks, false, LIBID_UserPasswordPromptLib,
+                                            1, 0);
+    return kova::com::KovaApplyModuleScript(&g_locks, kScript, false);
+  });
+}

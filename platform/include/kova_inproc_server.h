@@ -1,0 +1,103 @@
+// Building blocks of a small in-process COM server (area: com): the module's lock
+// count, a class object for one class, and registration of the module's registry
+// script with %MODULE% standing for the module's own path.
+//
+// An instance class T used with KovaClassFactory<T> is created with
+// `new (std::nothrow) T(locks)`, starts with one reference, takes one lock on
+// `locks` for its lifetime and deletes itself on its last Release.
+#ifndef KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
+#define KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
+
+#include <new>
+#include <string>
+
+#include "oaidl.h"
+#include "synchapi.h"
+#include "unknwn.h"
+
+namespace kova::com {
+
+// Every live instance, every LockServer(TRUE) and every client reference to a
+// class object holds one lock; the module may unload at zero.
+class KovaServerLocks {
+ public:
+  LONG Lock() { return InterlockedIncrement(&count_); }
+  LONG Unlock() { return InterlockedDecrement(&count_); }
+  // What DllCanUnloadNow answers.
+  HRESULT CanUnloadNow() const { return count_ == 0 ? S_OK : S_FALSE; }
+
+ private:
+  volatile LONG count_ = 0;
+};
+
+// A class object that lives as long as the module (a static object): its
+// references are the clients' locks on the module.
+template <class T>
+class KovaClassFactory final : public IClassFactory {
+ public:
+  explicit KovaClassFactory(KovaServerLocks* locks) : locks_(locks) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+      *ppv = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(locks_->Lock()); }
+  STDMETHODIMP_(ULONG) Release() override { return ULONG(locks_->Unlock()); }
+
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    T* instance = new (std::nothrow) T(locks_);
+    if (instance == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = instance->QueryInterface(riid, ppv);
+    instance->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock) {
+      locks_->Lock();
+    } else {
+      locks_->Unlock();
+    }
+    return S_OK;
+  }
+
+ private:
+  KovaServerLocks* locks_;
+};
+
+// The full path of the module that contains `address`, as GetModuleFileNameA
+// gives it. A failure HRESULT when the address lies in no module.
+__attribute__((visibility("default"))) HRESULT KovaModulePathOf(const void* address,
+                                                                std::string* path);
+
+// Registers (or unregisters) the registry script of the module that contains
+// `address`, with %MODULE% replaced by that module's path; the registrar's
+// results (kova_registrar.h).
+__attribute__((visibility("default"))) HRESULT KovaApplyModuleScript(const void* address,
+                                                                     const char* script,
+                                                                     bool doRegister);
+
+// Registers the type library the module that contains `address` carries
+// (kova_typelib_1) with the module's path, or removes the registration of
+// `libid` at the given version.
+__attribute__((visibility("default"))) HRESULT KovaApplyModuleTypeLib(
+    const void* address, bool doRegister, REFGUID libid, WORD major, WORD minor);
+
+// The type information of `iid` from the type library of the module that
+// contains `address`. The caller holds a reference, which keeps the module
+// loaded.
+__attribute__((visibility("default"))) HRESULT KovaLoadModuleTypeInfo(const void* address,
+                                                                      REFIID iid,
+                                                                      ITypeInfo** info);
+
+}  // namespace kova::com
+
+#endif  // KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
