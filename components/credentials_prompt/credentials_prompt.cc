@@ -1,6 +1,5 @@
 // The credentials prompt component: "KovaBrowser.UserPasswordPromptDialog", an
 // in-process server whose one class asks on the controlling terminal.
-#include <atomic>
 #include <string>
 
 #include "common/bstr_convert.h"
@@ -96,36 +95,15 @@ HRESULT Guarded(F body) {
   }
 }
 
-class CUserPasswordPromptDialog final : public IUserPasswordPromptDialog {
+class CUserPasswordPromptDialog final
+    : public kova::com::KovaDualObject<IUserPasswordPromptDialog,
+                                       IID_IUserPasswordPromptDialog> {
  public:
-  explicit CUserPasswordPromptDialog(kova::com::KovaServerLocks* locks) : locks_(locks) {
-    locks_->Lock();
-  }
-  ~CUserPasswordPromptDialog() {
+  explicit CUserPasswordPromptDialog(kova::com::KovaServerLocks* locks)
+      : KovaDualObject(locks) {}
+  ~CUserPasswordPromptDialog() override {
     if (typeInfo_ != nullptr) typeInfo_->Release();
-    locks_->Unlock();
   }
-  CUserPasswordPromptDialog(const CUserPasswordPromptDialog&) = delete;
-  CUserPasswordPromptDialog& operator=(const CUserPasswordPromptDialog&) = delete;
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch ||
-        riid == IID_IUserPasswordPromptDialog) {
-      *ppv = static_cast<IUserPasswordPromptDialog*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = --refs_;
-    if (left == 0) delete this;
-    return ULONG(left);
-  }
-
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (count == nullptr) return E_POINTER;
     *count = 1;
@@ -189,8 +167,6 @@ class CUserPasswordPromptDialog final : public IUserPasswordPromptDialog {
     });
   }
 
-  kova::com::KovaServerLocks* locks_;
-  std::atomic<LONG> refs_{1};
   ITypeInfo* typeInfo_ = nullptr;
   std::string host_;
   std::string userName_;

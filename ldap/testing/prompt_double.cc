@@ -8,7 +8,6 @@
 //   cancel                               (result 0; also past the script's end)
 // The log therefore counts the prompts of every process of a test. IDispatch's
 // own operations are not served (the storage calls through the vtable).
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -43,32 +42,12 @@ std::vector<std::string> Lines(const std::string& path) {
   return lines;
 }
 
-class CPromptDouble final : public IUserPasswordPromptDialog {
+class CPromptDouble final
+    : public kova::com::KovaDualObject<IUserPasswordPromptDialog,
+                                       IID_IUserPasswordPromptDialog> {
  public:
-  explicit CPromptDouble(kova::com::KovaServerLocks* locks) : locks_(locks) {
-    locks_->Lock();
-  }
-  ~CPromptDouble() { locks_->Unlock(); }
-  CPromptDouble(const CPromptDouble&) = delete;
-  CPromptDouble& operator=(const CPromptDouble&) = delete;
+  explicit CPromptDouble(kova::com::KovaServerLocks* locks) : KovaDualObject(locks) {}
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch ||
-        riid == IID_IUserPasswordPromptDialog) {
-      *ppv = static_cast<IUserPasswordPromptDialog*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = --refs_;
-    if (left == 0) delete this;
-    return ULONG(left);
-  }
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
@@ -123,8 +102,6 @@ class CPromptDouble final : public IUserPasswordPromptDialog {
   }
 
  private:
-  kova::com::KovaServerLocks* locks_;
-  std::atomic<LONG> refs_{1};
   std::string host_;
   std::string userName_;
   std::string password_;

@@ -4,7 +4,8 @@
 //
 // An instance class T used with KovaClassFactory<T> is created with
 // `new (std::nothrow) T(locks)`, starts with one reference, takes one lock on
-// `locks` for its lifetime and deletes itself on its last Release.
+// `locks` for its lifetime and deletes itself on its last Release, as
+// KovaDualObject does.
 #ifndef KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
 #define KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
 
@@ -28,6 +29,39 @@ class KovaServerLocks {
 
  private:
   volatile LONG count_ = 0;
+};
+
+// The IUnknown of an automation object with one dual interface I (identified by
+// `iid`): answers IUnknown, IDispatch and I, starts with one reference, deletes
+// itself on its last Release and holds one lock on the module meanwhile.
+template <class I, const IID& iid>
+class KovaDualObject : public I {
+ public:
+  explicit KovaDualObject(KovaServerLocks* locks) : locks_(locks) { locks_->Lock(); }
+  virtual ~KovaDualObject() { locks_->Unlock(); }
+  KovaDualObject(const KovaDualObject&) = delete;
+  KovaDualObject& operator=(const KovaDualObject&) = delete;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid) {
+      *ppv = static_cast<I*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return ULONG(left);
+  }
+
+ private:
+  KovaServerLocks* locks_;
+  volatile LONG refs_ = 1;
 };
 
 // A class object that lives as long as the module (a static object): its
