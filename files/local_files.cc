@@ -55,7 +55,7 @@ std::string NewTempFile(const char* prefix) {
   if (length == 0 || length >= MAX_PATH) return {};
   char name[MAX_PATH] = {};
   if (GetTempFileNameA(folder, prefix, 0, name) == 0) return {};
-  return BoundedText(name, sizeof name).data();
+  return std::string(BoundedText(name, sizeof name));
 }
 
 }  // namespace

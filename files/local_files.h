@@ -13,24 +13,37 @@ namespace kova {
 // The name of the probe file the writability test creates in a folder.
 constexpr char kWritableProbeFileName[] = "____Test____Writable____File___.twr";
 
-// A new, empty temporary file ("lda" prefix); empty text on failure.
+// A new, empty temporary file ("lda" prefix, ".tmp" extension, mode 0600) in
+// the temporary folder; the caller owns and deletes it. Empty text on failure.
 std::string CreateTempFileName();
-// A new, empty temporary folder ("Dir" prefix), with a trailing backslash; no
-// reserving file is left behind. Empty text on failure.
+// A new, empty temporary folder ("Dir" prefix), with a trailing backslash; the
+// reserving file that made its name unique is deleted again. The folder is
+// created exclusively: a name whose folder is left from an earlier call is
+// passed over, so two callers never share a folder. Empty text on failure (last
+// error set; ERROR_FILE_EXISTS when every name tried was taken).
 std::string CreateTempDirectory();
-// Deletes the folder holding `path`, with everything in it. 1 for success.
+// Deletes the folder holding `path` (its ParentPath), with everything in it,
+// without asking. 1 for success. Refused (0, nothing deleted) when `path` has no
+// folder part (ERROR_INVALID_PARAMETER) or the folder is longer than 260
+// characters (ERROR_FILENAME_EXCED_RANGE).
 BOOL DeleteContainingDirectory(const std::string& path);
 
 // The whole of `localPath` as text, read in 519-byte pieces each cut at its
-// first zero byte; empty when the file cannot be opened.
+// first zero byte (so zero bytes and what follows them within a piece are
+// lost); empty when the file cannot be opened. The file is opened without
+// sharing: a file another handle holds reads as empty.
 std::string ReadAllText(const std::string& localPath);
 
-// Whether `path` (a file, or a folder through a probe file in it) can be opened
-// for writing; a new file is removed again. A failure is shown in a message box
-// naming `path`.
+// Whether `path` (a file, or a folder through the probe file in it) can be
+// opened for writing; nothing is written. A probe or file created by the test is
+// deleted again, one that existed is kept. A failure is shown in a message box
+// (caption "Corvanta") naming `path` and the system's reason; the call returns
+// when the box is closed.
 BOOL TestLocalPathWritable(const std::string& path);
 
-// Renames or moves one file or folder with the shell, silently. 1 for success.
+// Renames or moves one file or folder with the shell, silently; an existing
+// `newPath` is not replaced. 1 for success. Paths longer than 518 characters are
+// refused (ERROR_FILENAME_EXCED_RANGE) before the shell is called.
 BOOL ShellRenameFile(const std::string& oldPath, const std::string& newPath);
 
 }  // namespace kova
