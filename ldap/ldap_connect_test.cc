@@ -255,6 +255,20 @@ TEST_F(LDAPConnectTest, AnonymousAndStoredSimpleCredentialsBindWithoutAPrompt) {
   EXPECT_EQ(BoxCount(), 0u);
 }
 
+TEST_F(LDAPConnectTest, DestroyingOneDirectoryObjectLeavesAnothersTableUsable) {
+  LDAPSettings settings = ServerSettings(kLDAPAuthAnonymous);
+  auto first = std::make_unique<CLDAPDirectory>(&settings, kova_);
+  CLDAPDirectory second(&settings, kova_);
+  std::string text;
+  ASSERT_TRUE(first->Connect(&text)) << text;
+  ASSERT_TRUE(second.Connect(&text)) << text;
+  // The first object's session is closed with it, its library reference given back.
+  first.reset();
+  EXPECT_TRUE(second.Disconnect());
+  ASSERT_TRUE(second.Connect(&text)) << text;
+  EXPECT_TRUE(second.Disconnect());
+}
+
 TEST_F(LDAPConnectTest, PromptedCredentialsAreSharedWithTheKovasOtherObjects) {
   ScriptPrompt({Confirm(SlapdServer::user_dn(), SlapdServer::user_password())});
   LDAPSettings settings = ServerSettings(kLDAPAuthSimple);
