@@ -48,6 +48,20 @@ using ScopedHandle = std::unique_ptr<void, HandleCloser>;
   return true;
 }
 
+// One shell operation without an owner window or progress title: 1 when it
+// returned 0 and nothing was aborted.
+[[nodiscard]] BOOL RunShellOperation(UINT function, const char* from, const char* to,
+                                     FILEOP_FLAGS flags) {
+  SHFILEOPSTRUCTA operation = {};
+  operation.hwnd = nullptr;
+  operation.wFunc = function;
+  operation.pFrom = from;
+  operation.pTo = to;
+  operation.fFlags = flags;
+  operation.lpszProgressTitle = nullptr;
+  return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+}
+
 // A new, empty file with a unique name in the temporary folder; empty on failure.
 std::string NewTempFile(const char* prefix) {
   char folder[MAX_PATH] = {};
@@ -94,13 +108,7 @@ BOOL DeleteContainingDirectory(const std::string& path) {
   }
   char from[kDeleteListSize];
   if (!FillNameList(folder, from, sizeof from)) return FALSE;
-  SHFILEOPSTRUCTA operation = {};
-  operation.hwnd = nullptr;
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from;
-  operation.pTo = nullptr;
-  operation.fFlags = FOF_NOCONFIRMATION;
-  return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+  return RunShellOperation(FO_DELETE, from, nullptr, FOF_NOCONFIRMATION);
 }
 
 std::string ReadAllText(const std::string& localPath) {
@@ -144,14 +152,7 @@ BOOL ShellRenameFile(const std::string& oldPath, const std::string& newPath) {
   char to[kRenameListSize];
   if (!FillNameList(oldPath, from, sizeof from) || !FillNameList(newPath, to, sizeof to))
     return FALSE;
-  SHFILEOPSTRUCTA operation = {};
-  operation.hwnd = nullptr;
-  operation.wFunc = FO_RENAME;
-  operation.pFrom = from;
-  operation.pTo = to;
-  operation.fFlags = FOF_SILENT;
-  operation.lpszProgressTitle = nullptr;
-  return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+  return RunShellOperation(FO_RENAME, from, to, FOF_SILENT);
 }
 
 }  // namespace kova
