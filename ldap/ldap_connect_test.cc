@@ -466,5 +466,18 @@ TEST_F(LDAPConnectTest, ARefusedAnonymousBindStopsTheKova) {
   EXPECT_EQ(BoxCount(), 1u);
 }
 
+TEST_F(LDAPConnectTest, ALogonBindNeverPromptsAndARefusalStopsTheKova) {
+  ScriptPrompt({Confirm(SlapdServer::user_dn(), SlapdServer::user_password())});
+  LDAPSettings settings = ServerSettings(kLDAPAuthNegotiate);
+  CLDAPDirectory directory(&settings, kova_);
+  std::string text;
+  // This server offers no GSSAPI: the logon bind is refused, credentials cannot help.
+  EXPECT_FALSE(directory.Connect(&text));
+  EXPECT_EQ(text.rfind("LDAP: ", 0), 0u) << text;
+  EXPECT_TRUE(Prompts().empty());
+  EXPECT_TRUE(CLDAPSharedInfo(kova_).IsCancelled());
+  EXPECT_EQ(BoxCount(), 1u);
+}
+
 }  // namespace
 }  // namespace kova
