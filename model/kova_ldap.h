@@ -1,10 +1,9 @@
 // Where the Kova model meets its LDAP storage back end.
 //
 // The LDAP back end (CLDAPDirectory, in ldap/) is reached only through these
-// functions. Until it is built, CreateLDAPDirectory creates nothing, so
-// GetLDAPDirectory() stays null, no LDAP path is available and the functions
-// that take a back end are never reached; the LDAP storage replaces the bodies
-// in kova_ldap.cc with calls into CLDAPDirectory.
+// functions, which forward to it; the rest of the model sees the back end as an
+// opaque pointer. A back end belongs to the Kova of its path: its settings are
+// the path's and its shared information block is named after that Kova.
 #ifndef KOVA_MODEL_KOVA_LDAP_H_
 #define KOVA_MODEL_KOVA_LDAP_H_
 

@@ -90,13 +90,13 @@ TEST_F(KovaPathTest, LdapDefaultsWhenValuesAreMissing) {
   EXPECT_EQ(path->version(), 3u);
   EXPECT_EQ(path->connectTimeout(), 120u);
   EXPECT_EQ(path->ldapSettings().fileAttributeName, "");
-  // The LDAP back end does not exist yet: an LDAP path is never available, the
-  // Kova falls back to its first path and has no directory object.
+  // No server answers for an empty host on the default port: the path is not
+  // available, the Kova falls back to its first path and still gets its back end.
   CKova* kova = kovas->GetAt(0);
   EXPECT_FALSE(path->IsAvailable(nullptr, nullptr));
   EXPECT_TRUE(kova->IsActivePathLDAP());
   EXPECT_EQ(kova->GetActivePath(), "dc=x\\");
-  EXPECT_EQ(kova->GetLDAPDirectory(), nullptr);
+  EXPECT_NE(kova->GetLDAPDirectory(), nullptr);
 }
 
 TEST_F(KovaPathTest, FirstAvailableFolderBecomesActiveAndStays) {
