@@ -54,22 +54,6 @@ std::string_view RdnType(std::string_view rdn) {
   return equals == std::string_view::npos ? std::string_view() : rdn.substr(0, equals);
 }
 
-// A plain two-value addition of one text attribute, with storage for its values.
-struct TextMod {
-  TextMod(const std::string& type, const std::string& value) : type(type), value(value) {
-    values[0] = this->value.data();
-    mod.mod_op = LDAP_MOD_ADD;
-    mod.mod_type = this->type.data();
-    mod.mod_values = values;
-  }
-  TextMod(const TextMod&) = delete;
-  TextMod& operator=(const TextMod&) = delete;
-  std::string type;
-  std::string value;
-  PCHAR values[2] = {nullptr, nullptr};
-  LDAPModA mod{};
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -275,8 +259,8 @@ BOOL CLDAPDirectory::CreateFolder(const std::string& dn, const std::string& name
                                   std::string* errorText) {
   if (Exists(dn, errorText)) return TRUE;
   if (!ApiReady()) return FALSE;
-  TextMod naming(FolderAttributeName(), name);
-  TextMod objectClass(kObjectClass, FolderObjectClass());
+  LDAPTextMod naming(FolderAttributeName(), name);
+  LDAPTextMod objectClass(kObjectClass, FolderObjectClass());
   LDAPModA* mods[] = {&naming.mod, &objectClass.mod, nullptr};
   const ULONG code = api_.ldap_add_sA(session_, Text(dn), mods);
   ReportError(code, FALSE, errorText);

@@ -1,8 +1,10 @@
 // Owners of what the LDAP client library hands back, released through the
 // entry-point table that produced them: search results, value arrays, exploded
-// DNs, strings and attribute cursors.
+// DNs, strings and attribute cursors; and the text modifications handed to it.
 #ifndef KOVA_LDAP_LDAP_RESOURCES_H_
 #define KOVA_LDAP_LDAP_RESOURCES_H_
+
+#include <string>
 
 #include "ldap/ldap_api.h"
 
@@ -99,6 +101,25 @@ class ScopedBerElement {
  private:
   const LDAPApi& api_;
   BerElement* cursor_ = nullptr;
+};
+
+// One plain addition of a text attribute with a single value, with storage for
+// the value that the modification points to.
+struct LDAPTextMod {
+  LDAPTextMod(const std::string& type, const std::string& value)
+      : type(type), value(value) {
+    values[0] = this->value.data();
+    mod.mod_op = LDAP_MOD_ADD;
+    mod.mod_type = this->type.data();
+    mod.mod_values = values;
+  }
+  LDAPTextMod(const LDAPTextMod&) = delete;
+  LDAPTextMod& operator=(const LDAPTextMod&) = delete;
+
+  std::string type;
+  std::string value;
+  PCHAR values[2] = {nullptr, nullptr};
+  LDAPModA mod{};
 };
 
 }  // namespace kova

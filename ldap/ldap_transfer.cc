@@ -123,22 +123,6 @@ struct ContentsMod {
   LDAPModA mod{};
 };
 
-struct TextValueMod {
-  TextValueMod(const std::string& type, const std::string& value)
-      : type(type), value(value) {
-    values[0] = this->value.data();
-    mod.mod_op = LDAP_MOD_ADD;
-    mod.mod_type = this->type.data();
-    mod.mod_values = values;
-  }
-  TextValueMod(const TextValueMod&) = delete;
-  TextValueMod& operator=(const TextValueMod&) = delete;
-  std::string type;
-  std::string value;
-  PCHAR values[2] = {nullptr, nullptr};
-  LDAPModA mod{};
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -190,8 +174,8 @@ BOOL CLDAPDirectory::ReadContents(const std::string& dn, std::string* contents,
 ULONG CLDAPDirectory::AddFileEntry(const std::string& dn, const std::string& fileName,
                                    const std::string& bytes) {
   if (!ApiReady()) return kLDAPParamError;
-  TextValueMod naming(FileAttributeName(), fileName);
-  TextValueMod objectClass(kObjectClass, FileObjectClass());
+  LDAPTextMod naming(FileAttributeName(), fileName);
+  LDAPTextMod objectClass(kObjectClass, FileObjectClass());
   ContentsMod contents(LDAP_MOD_ADD, FileContentsAttributeName(), bytes);
   LDAPModA* mods[] = {&naming.mod, &objectClass.mod, &contents.mod, nullptr};
   return api_.ldap_add_sA(session_, Text(dn), mods);
