@@ -70,6 +70,30 @@ TEST_F(LDAPTransferTest, TheLastOfSeveralContentsValuesIsRead) {
   EXPECT_EQ(StoredContents(dn), (Values{"first", "second"}));  // not written back
 }
 
+// The server hands DNs back in its own spelling (types in schema case, spaces
+// dropped, special characters escaped); a fetch that compared them with the DN
+// asked for found nothing and gave an empty copy, which a write-back then stored
+// over the contents.
+TEST_F(LDAPTransferTest, AFetchFindsTheEntryHoweverTheServerSpellsItsDN) {
+  AddFile(Below("cn=a\\3Db.ini"), "a=b.ini", {"equals"});
+  AddFile(Below("cn=c.ini"), "c.ini", {"spaced"});
+  auto directory = NewDirectory();
+  struct Row {
+    std::string dn;
+    const char* contents;
+  } rows[] = {
+      {Below("CN=a=b.ini"), "equals"},
+      {"CN=c.ini, " + folder(), "spaced"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.dn);
+    const std::string cache = directory->FetchToTempFile(row.dn);
+    ASSERT_FALSE(cache.empty());
+    EXPECT_EQ(ReadFileBytes(OsForm(cache)), row.contents);
+    EXPECT_TRUE(directory->ReleaseCacheFile(row.dn, cache, FALSE, nullptr));
+  }
+}
+
 TEST_F(LDAPTransferTest, ReleaseWithoutACachePath) {
   auto directory = NewDirectory();
   EXPECT_FALSE(directory->ReleaseCacheFile(Below("CN=a.ini"), "", FALSE, nullptr));
