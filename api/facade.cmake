@@ -12,6 +12,7 @@ target_link_libraries(kova_api PUBLIC kova_model PRIVATE kova_options)
 if(KOVA_BUILD_TESTS)
   kova_add_gtest(api_facade_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/kova_api_test.cc
+            ${CMAKE_CURRENT_LIST_DIR}/kova_api_files_test.cc
             ${CMAKE_CURRENT_LIST_DIR}/kova_session_test.cc
     LIBS kova_api)
   # The session asks the support library for its directories.

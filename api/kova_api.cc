@@ -11,13 +11,18 @@
 #include "common/path_text.h"
 #include "common/text.h"
 #include "model/kova.h"
+#include "model/kova_file.h"
+#include "model/kova_item.h"
 #include "model/path_form.h"
+#include "model/profile_type.h"
 #include "windows.h"
 
 namespace {
 
 using kova::CKova;
 using kova::CKovaFile;
+using kova::CKovaItem;
+using kova::CKovaItems;
 using kova::CKovaSession;
 
 // Runs an operation's body; anything thrown becomes S_FALSE at the boundary.
@@ -75,11 +80,24 @@ class SessionScope {
 // Releases the session's loaded file and opens `path` in its place.
 void ReplaceLoadedFile(CKovaSession* session, const std::string& path) {
   session->SetLoadedFile(nullptr);
-  session->SetLoadedFile(kova::OpenKovaFile(path, session->GetKovas()));
+  session->SetLoadedFile(new CKovaFile(path, session->GetKovas()));
 }
 
 CKova* FindKova(CKovaSession* session, const std::string& path) {
   return session->GetKovas()->FindKova(path, FALSE);
+}
+
+// The results of type `wanted`, in their order; every other result (folders
+// among them, unless their name carries that type's extension) is deleted.
+// Linear, as a folder may hold thousands of files of the other application.
+std::unique_ptr<CKovaItems> KeepProfilesOfType(CKovaItems* results, LONG wanted) {
+  auto kept = std::make_unique<CKovaItems>();
+  for (int i = 0; i < results->GetCount(); ++i) {
+    CKovaItem* item = results->GetAt(i);
+    if (item->GetTypeCode() != wanted || !kept->Add(item, FALSE)) delete item;
+  }
+  results->RemoveAll(FALSE);
+  return kept;
 }
 
 bool IsKnownAppType(APP_TYPE appType) {
@@ -101,22 +119,32 @@ class ScopedFile {
   HANDLE handle_;
 };
 
-// The text of a local file, read in blocks of up to 519 bytes, each block taken
-// up to its first NUL; empty when the file cannot be opened.
-std::string ReadLocalText(const std::string& path) {
-  std::string text;
-  if (path.empty()) return text;
-  ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return text;
-  constexpr DWORD kBlockSize = 519;
-  char block[kBlockSize];
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), block, kBlockSize, &read, nullptr) || read == 0) break;
-    text.append(block, strnlen(block, read));
+// A profile value as the platform reads it into a buffer of `nSize` characters.
+// The buffer grows from a small start only while the value fills it, so a large
+// `nSize` costs memory only for a value that long.
+std::string ReadProfileValue(const CKovaFile& file, const std::string& section,
+                             const std::string& key, const std::string& defaultValue,
+                             ULONG nSize) {
+  if (nSize == 0) return std::string();
+  constexpr ULONG kFirstSize = 4096;
+  std::string buffer;
+  for (ULONG size = nSize < kFirstSize ? nSize : kFirstSize;;) {
+    buffer.assign(size, '\0');
+    DWORD copied = file.GetProfileString(section.c_str(), key.c_str(),
+                                         defaultValue.c_str(), buffer.data(), size);
+    if (copied + 1 < size || size == nSize) {
+      buffer.resize(std::strlen(buffer.c_str()));
+      return buffer;
+    }
+    size = size > nSize / 2 ? nSize : size * 2;
   }
-  return text;
+}
+
+// A profile value read into a buffer of `size` characters, for the facade's own
+// reads.
+std::string ReadProfileText(const CKovaFile& file, const char* section, const char* key,
+                            ULONG size) {
+  return ReadProfileValue(file, section, key, "", size);
 }
 
 std::string ClientKey(LONG index) {
@@ -157,7 +185,7 @@ STDMETHODIMP CKovaIntrApi::KovaBrowse(KOVA_LONG_PTR lKovaIntr, APP_TYPE appType,
     if (chosen.empty()) return S_FALSE;
     ReplaceLoadedFile(session, chosen);
     if (session->loadedFile() == nullptr) return S_FALSE;
-    return ReturnText(kova::GetOpenedPath(session->loadedFile()), bstrFilePath);
+    return ReturnText(session->loadedFile()->openedPath(), bstrFilePath);
   });
 }
 
@@ -201,10 +229,9 @@ STDMETHODIMP CKovaIntrApi::KovaGetProfileString(KOVA_LONG_PTR lKovaIntr,
     ClearOut(bstrKeyVal);
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->loadedFile() == nullptr) return S_FALSE;
-    std::string value =
-        kova::GetFileProfileString(session->loadedFile(), TextArg(bstrSectName),
-                                   TextArg(bstrKeyName), TextArg(bstrDefVal), nSize);
-    return ReturnText(value, bstrKeyVal);
+    return ReturnText(ReadProfileValue(*session->loadedFile(), TextArg(bstrSectName),
+                                       TextArg(bstrKeyName), TextArg(bstrDefVal), nSize),
+                      bstrKeyVal);
   });
 }
 
@@ -216,8 +243,9 @@ STDMETHODIMP CKovaIntrApi::KovaGetProfileInt(KOVA_LONG_PTR lKovaIntr, BSTR* bstr
     if (session == nullptr || session->loadedFile() == nullptr || pnKeyVal == nullptr) {
       return S_FALSE;
     }
-    *pnKeyVal = kova::GetFileProfileInt(session->loadedFile(), TextArg(bstrSectName),
-                                        TextArg(bstrKeyName), nDefVal);
+    *pnKeyVal = session->loadedFile()->GetProfileInt(TextArg(bstrSectName).c_str(),
+                                                     TextArg(bstrKeyName).c_str(),
+                                                     static_cast<INT>(nDefVal));
     return S_OK;
   });
 }
@@ -251,7 +279,8 @@ STDMETHODIMP CKovaIntrApi::KovaSetProfileString(KOVA_LONG_PTR lKovaIntr,
     const std::string value = TextArg(bstValue);
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->loadedFile() == nullptr) return S_FALSE;
-    kova::SetFileProfileString(session->loadedFile(), section, key, value);
+    session->loadedFile()->SetProfileString(section.c_str(), key.c_str(), value.c_str(),
+                                            nullptr);
     return S_OK;
   });
 }
@@ -261,32 +290,33 @@ STDMETHODIMP CKovaIntrApi::KovaPublishLumasetDepFiles(KOVA_LONG_PTR lKovaIntr) {
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->loadedFile() == nullptr) return S_FALSE;
     CKovaFile* file = session->loadedFile();
-    std::string base = kova::CutAtLastBackslash(kova::GetOpenedPath(file));
+    std::string base = kova::CutAtLastBackslash(file->openedPath());
     if (!base.empty() && base.back() != '\\') base += '\\';
 
     constexpr ULONG kValueSize = 260;
-    const LONG count =
-        static_cast<LONG>(kova::GetFileProfileInt(file, "Lumaset", "Count", 0));
+    // Read as a signed number: a negative count publishes nothing.
+    const LONG count = static_cast<LONG>(file->GetProfileInt("Lumaset", "Count", 0));
     for (LONG i = 1; i <= count; ++i) {
       const std::string key = ClientKey(i);
       const std::string value =
-          kova::GetFileProfileString(file, "Clients", key, "", kValueSize);
+          ReadProfileText(*file, "Clients", key.c_str(), kValueSize);
       // "u:" marks a file below the user-file folder; an upper-case U is a path.
       if (!value.empty() && value[0] == 'u') {
         const std::string relative = value.size() > 2 ? value.substr(2) : std::string();
         (void)kova::PublishDependentFile(session->GetKovas(),
                                          session->GetUserFileDir() + relative, "");
-        kova::SetFileProfileString(file, "Clients", key, relative);
+        file->SetProfileString("Clients", key.c_str(), relative.c_str(), nullptr);
         continue;
       }
       (void)kova::PublishDependentFile(session->GetKovas(), value, base);
-      kova::SetFileProfileString(file, "Clients", key, base + kova::FileNameOf(value));
+      const std::string rewritten = base + kova::FileNameOf(value);
+      file->SetProfileString("Clients", key.c_str(), rewritten.c_str(), nullptr);
     }
 
     const std::string configuration =
-        kova::GetFileProfileString(file, "Server", "Configuration File", "", kValueSize);
+        ReadProfileText(*file, "Server", "Configuration File", kValueSize);
     if (!configuration.empty()) {
-      kova::SetFileProfileString(file, "Server", "Configuration File", "");
+      file->SetProfileString("Server", "Configuration File", "", nullptr);
     }
     return S_OK;
   });
@@ -321,7 +351,7 @@ STDMETHODIMP CKovaIntrApi::KovaRenameFile(KOVA_LONG_PTR lKovaIntr, BSTR* bstrOld
     if (session == nullptr) return S_FALSE;
     CKova* kova = FindKova(session, oldPath);
     if (kova == nullptr) return S_FALSE;
-    return kova::RenameFileInKova(kova, oldPath, newPath) ? S_OK : S_FALSE;
+    return kova->RenameFile(oldPath, newPath) ? S_OK : S_FALSE;
   });
 }
 
@@ -332,7 +362,7 @@ STDMETHODIMP CKovaIntrApi::KovaDeleteFile(KOVA_LONG_PTR lKovaIntr, BSTR* bstrFil
     if (session == nullptr) return S_FALSE;
     CKova* kova = FindKova(session, path);
     if (kova == nullptr) return S_FALSE;
-    return kova::DeleteFileInKova(kova, path) ? S_OK : S_FALSE;
+    return kova->DeleteFile(path) ? S_OK : S_FALSE;
   });
 }
 
@@ -356,9 +386,7 @@ STDMETHODIMP CKovaIntrApi::KovaCopyFileToLocalFS(KOVA_LONG_PTR lKovaIntr,
     if (!out.valid()) return S_FALSE;
     if (!source.empty()) ReplaceLoadedFile(session, source);
 
-    CKovaFile* file = session->loadedFile();
-    const std::string text =
-        ReadLocalText(file != nullptr ? kova::GetLocalPath(file) : "");
+    const std::string text = session->loadedFile()->ReadAllText();
     DWORD written = 0;
     if (!text.empty()) {
       (void)WriteFile(out.get(), text.data(), static_cast<DWORD>(text.size()), &written,
@@ -375,7 +403,7 @@ STDMETHODIMP CKovaIntrApi::KovaFileExists(KOVA_LONG_PTR lKovaIntr, BSTR* bstrFil
     if (!session.Open(lKovaIntr)) return S_FALSE;
     CKova* kova = FindKova(session.get(), path);
     if (kova == nullptr) return S_FALSE;
-    return kova::FileExistsInKova(kova, path) ? S_OK : S_FALSE;
+    return kova->FileExists(path, nullptr) ? S_OK : S_FALSE;
   });
 }
 
@@ -383,10 +411,10 @@ STDMETHODIMP CKovaIntrApi::KovaFlushFile(KOVA_LONG_PTR lKovaIntr) {
   return Shielded([&]() -> HRESULT {
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->loadedFile() == nullptr) return S_FALSE;
-    CKova* kova = kova::GetFileKova(session->loadedFile());
+    CKova* kova = session->loadedFile()->kova();
     // Only an LDAP-stored file has a copy to write back and fetch afresh.
     if (kova != nullptr && kova->IsActivePathLDAP()) {
-      const std::string path = kova::GetOpenedPath(session->loadedFile());
+      const std::string path = session->loadedFile()->openedPath();
       ReplaceLoadedFile(session, path);
     }
     return S_OK;
@@ -402,10 +430,9 @@ STDMETHODIMP CKovaIntrApi::KovaPathConvertKovatoFS(BSTR* bstrKovaFilePath,
     if (!session.Open(0)) return S_FALSE;
     ReplaceLoadedFile(session.get(), path);
     CKovaFile* file = session->loadedFile();
-    if (file == nullptr) return S_FALSE;
-    CKova* kova = kova::GetFileKova(file);
+    CKova* kova = file->kova();
     if (kova != nullptr && kova->IsActivePathLDAP()) return S_FALSE;
-    return ReturnText(kova::ToOsSeparators(kova::GetLocalPath(file)), bstrFSFilePath);
+    return ReturnText(kova::ToOsSeparators(file->localPath()), bstrFSFilePath);
   });
 }
 
@@ -418,18 +445,18 @@ STDMETHODIMP CKovaIntrApi::KovaFindInit(KOVA_LONG_PTR* plKovaIntr, BSTR* bstrFil
     const std::string folder = PathArg(bstrFilePath);
     const std::string extension = TextArg(bstrFileExt);
     LONG wanted = 0;
-    if (appType == APP_PENDREL) wanted = 62;
-    if (appType == APP_LUMASET) wanted = 64;
+    if (appType == APP_PENDREL) wanted = kova::kProfileTypePendrel;
+    if (appType == APP_LUMASET) wanted = kova::kProfileTypeLumaset;
     if (wanted == 0) return S_FALSE;
 
     std::unique_ptr<CKovaSession> session = kova::CreateSession();
-    CKova* kova = FindKova(session.get(), folder);
-    kova::CKovaItems* results =
-        kova::EnumerateProfileFiles(session->GetKovas(), folder, kova, extension, wanted);
-    // A search that could not run leaves no session behind.
-    if (results == nullptr) return S_FALSE;
-    session->SetFindResults(results);
-    const LONG count = kova::GetFindResultCount(results);
+    CKovaItem folderItem;
+    folderItem.Set(folder, FindKova(session.get(), folder));
+    CKovaItems found;
+    (void)found.Enumerate(&folderItem, extension);
+    std::unique_ptr<CKovaItems> results = KeepProfilesOfType(&found, wanted);
+    const LONG count = results->GetCount();
+    session->SetFindResults(results.release());
     LONG handle = kova::RegisterSession(std::move(session));
     if (handle == 0) return S_FALSE;
     *plKovaIntr = handle;
@@ -444,11 +471,9 @@ STDMETHODIMP CKovaIntrApi::KovaFindNext(KOVA_LONG_PTR lKovaIntr, LONG lCount,
     ClearOut(bstrFileName);
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->findResults() == nullptr) return S_FALSE;
-    if (lCount < 0 || lCount >= kova::GetFindResultCount(session->findResults())) {
-      return S_FALSE;
-    }
-    return ReturnText(kova::GetFindResultName(session->findResults(), lCount),
-                      bstrFileName);
+    CKovaItem* item = session->findResults()->GetAt(lCount);
+    if (item == nullptr) return S_FALSE;
+    return ReturnText(item->GetName(TRUE), bstrFileName);
   });
 }
 
@@ -499,7 +524,7 @@ STDMETHODIMP CKovaIntrApi::KovaIsPathWriteAble(KOVA_LONG_PTR lKovaIntr,
     if (session == nullptr) return S_FALSE;
     CKova* kova = FindKova(session, path);
     if (kova == nullptr) return S_FALSE;
-    return kova::IsPathWritableInKova(kova, path) ? S_OK : S_FALSE;
+    return kova->IsPathWritable(path) ? S_OK : S_FALSE;
   });
 }
 

@@ -2,11 +2,12 @@
 
 #include <map>
 #include <memory>
-#include <type_traits>
 #include <mutex>
+#include <type_traits>
 
-#include "api/facade_seams.h"
 #include "common/text.h"
+#include "model/kova_file.h"
+#include "model/kova_item.h"
 
 namespace kova {
 
@@ -93,9 +94,9 @@ SessionTable& Table() {
 CKovaSession::CKovaSession() = default;
 
 CKovaSession::~CKovaSession() {
-  ReleaseKovaFile(loadedFile_);
+  delete loadedFile_;
   loadedFile_ = nullptr;
-  DeleteFindResults(findResults_);
+  delete findResults_;
   findResults_ = nullptr;
   delete kovas_;
   kovas_ = nullptr;
@@ -125,13 +126,13 @@ void CKovaSession::ApplyUserDir() {
 
 void CKovaSession::SetFindResults(CKovaItems* results) {
   if (results == findResults_) return;
-  DeleteFindResults(findResults_);
+  delete findResults_;
   findResults_ = results;
 }
 
 void CKovaSession::SetLoadedFile(CKovaFile* file) {
   if (file == loadedFile_) return;
-  ReleaseKovaFile(loadedFile_);
+  delete loadedFile_;
   loadedFile_ = file;
 }
 

@@ -105,8 +105,14 @@ std::string ReadFileBytes(const std::string& os_path) {
 }
 
 void WriteFileBytes(const std::string& os_path, const std::string& bytes) {
+  const std::filesystem::path path(os_path);
+  std::error_code ignored;
+  if (path.has_parent_path())
+    std::filesystem::create_directories(path.parent_path(), ignored);
   std::ofstream out(os_path, std::ios::binary | std::ios::trunc);
   out << bytes;
+  out.close();
+  if (!out) ADD_FAILURE() << "cannot write " << os_path;
 }
 
 bool PathExists(const std::string& os_path) {
@@ -128,7 +134,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
 
-  std::string path = program.find('/') == std::string::npos ? BinDir() + "/" + program : program;
+  std::string path =
+      program.find('/') == std::string::npos ? BinDir() + "/" + program : program;
   std::vector<std::string> argv_text{path};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -153,7 +160,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+  for (int fd :
+       {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid;
   int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -179,13 +187,14 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   bool out_open = true, err_open = true;
   char buffer[4096];
   while (out_open || err_open) {
-    pollfd fds[3] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0},
-                     {in_pipe[1], POLLOUT, 0}};
+    pollfd fds[3] = {
+        {out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}, {in_pipe[1], POLLOUT, 0}};
     if (!out_open) fds[0].fd = -1;
     if (!err_open) fds[1].fd = -1;
     if (poll(fds, 3, -1) < 0 && errno != EINTR) break;
     if (in_pipe[1] >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      ssize_t n = write(in_pipe[1], stdin_text.data() + written, stdin_text.size() - written);
+      ssize_t n =
+          write(in_pipe[1], stdin_text.data() + written, stdin_text.size() - written);
       if (n > 0) written += n;
       if (n < 0 || written == stdin_text.size()) {
         close(in_pipe[1]);

@@ -65,6 +65,7 @@ class IsolatedTest : public ::testing::Test {
 };
 
 std::string ReadFileBytes(const std::string& os_path);
+// Creates the missing parent folders; a file that cannot be written fails the test.
 void WriteFileBytes(const std::string& os_path, const std::string& bytes);
 bool PathExists(const std::string& os_path);
 
@@ -87,9 +88,9 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 }  // namespace kova::test
 
 // Asserts a BOOL-returning platform call and prints GetLastError when it fails.
-#define ASSERT_WIN_OK(expr)                                                   \
-  do {                                                                        \
-    auto kova_result_ = (expr);                                               \
+#define ASSERT_WIN_OK(expr)                                                         \
+  do {                                                                              \
+    auto kova_result_ = (expr);                                                     \
     ASSERT_TRUE(kova_result_) << #expr << " failed, last error " << GetLastError(); \
   } while (0)
 #define EXPECT_WIN_OK(expr) \
