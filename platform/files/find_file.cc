@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -99,16 +100,20 @@ class Matcher {
 
 class FindObject : public KernelObject {
  public:
-  explicit FindObject(std::vector<WIN32_FIND_DATAA> entries)
-      : KernelObject(Kind::kFind), entries_(std::move(entries)) {}
+  // `order` lists the indexes of `entries` in the order they are handed out.
+  FindObject(std::vector<WIN32_FIND_DATAA> entries, std::vector<std::uint32_t> order)
+      : KernelObject(Kind::kFind),
+        entries_(std::move(entries)),
+        order_(std::move(order)) {}
   bool Next(WIN32_FIND_DATAA* data) {
-    if (next_ >= entries_.size()) return false;
-    *data = entries_[next_++];
+    if (next_ >= order_.size()) return false;
+    *data = entries_[order_[next_++]];
     return true;
   }
 
  private:
   std::vector<WIN32_FIND_DATAA> entries_;
+  std::vector<std::uint32_t> order_;
   std::size_t next_ = 0;
 };
 
@@ -133,19 +138,29 @@ WIN32_FIND_DATAA EntryData(const std::string& name, const struct stat& st) {
   return data;
 }
 
-// "." and ".." first, the rest without regard to case, as the platform's file
-// system lists them.
-bool ListedBefore(const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-  auto rank = [](const char* name) {
-    return std::strcmp(name, ".") == 0 ? 0 : std::strcmp(name, "..") == 0 ? 1 : 2;
-  };
-  if (rank(a.cFileName) != rank(b.cFileName))
-    return rank(a.cFileName) < rank(b.cFileName);
-  for (const char *x = a.cFileName, *y = b.cFileName;; ++x, ++y) {
-    const char fx = FoldCase(*x), fy = FoldCase(*y);
-    if (fx != fy || fx == '\0')
-      return static_cast<unsigned char>(fx) < static_cast<unsigned char>(fy);
+// The key that orders a listing as the platform's file system lists it: "." and
+// ".." first, the rest without regard to case. Keys compare bytewise, so a large
+// folder is sorted without folding names again in every comparison.
+std::string ListingKey(const char* name) {
+  if (std::strcmp(name, ".") == 0) return std::string(1, '\0');
+  if (std::strcmp(name, "..") == 0) return std::string(1, '\1');
+  std::string key(1, '\2');
+  for (const char* c = name; *c != '\0'; ++c) key += FoldCase(*c);
+  return key;
+}
+
+// The indexes of `entries` in listing order.
+std::vector<std::uint32_t> ListingOrder(const std::vector<WIN32_FIND_DATAA>& entries) {
+  std::vector<std::pair<std::string, std::uint32_t>> keys;
+  keys.reserve(entries.size());
+  for (std::uint32_t i = 0; i < entries.size(); ++i) {
+    keys.emplace_back(ListingKey(entries[i].cFileName), i);
   }
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::uint32_t> order;
+  order.reserve(keys.size());
+  for (const auto& key : keys) order.push_back(key.second);
+  return order;
 }
 
 }  // namespace
@@ -205,8 +220,8 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName,
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::sort(entries.begin(), entries.end(), kp::ListedBefore);
-  auto find = std::make_unique<kp::FindObject>(std::move(entries));
+  std::vector<std::uint32_t> order = kp::ListingOrder(entries);
+  auto find = std::make_unique<kp::FindObject>(std::move(entries), std::move(order));
   (void)find->Next(lpFindFileData);
   return kp::RegisterHandle(std::move(find));
 }
