@@ -1,6 +1,5 @@
 # The session, its handle table and the 22 interface operations.
 add_library(kova_api STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/bstr_text.cc
   ${CMAKE_CURRENT_LIST_DIR}/facade_seams.cc
   ${CMAKE_CURRENT_LIST_DIR}/kova_api.cc
   ${CMAKE_CURRENT_LIST_DIR}/kova_session.cc)
