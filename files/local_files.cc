@@ -14,7 +14,7 @@ namespace kova {
 namespace {
 
 // Buffer sizes of the shell's name lists: a name, its NUL and the list's NUL.
-constexpr std::size_t kDeleteListSize = 262;
+constexpr std::size_t kSingleNameListSize = MAX_PATH + 2;
 constexpr std::size_t kRenameListSize = 520;
 // Reads of the text copy: pieces of 519 bytes in a 520-byte buffer, so that
 // every piece is NUL-terminated.
@@ -45,6 +45,33 @@ using ScopedHandle = std::unique_ptr<void, HandleCloser>;
     return false;
   }
   std::copy(text.begin(), text.end(), buffer);
+  return true;
+}
+
+// The names of `sources` packed one after the other, each with its NUL, in a
+// zero-filled list of kShellNameSlot bytes per name and the list's closing NUL.
+// Every name is checked before the list is built, so a refusal leaves nothing
+// half done.
+[[nodiscard]] bool BuildSourceList(const std::vector<std::string>& sources,
+                                   std::vector<char>* list) {
+  for (const std::string& source : sources) {
+    const std::string_view text(source.c_str());
+    if (text.empty()) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    if (text.size() > MAX_PATH) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return false;
+    }
+  }
+  list->assign(sources.size() * kShellNameSlot + 1, '\0');
+  std::size_t at = 0;
+  for (const std::string& source : sources) {
+    const std::string_view text(source.c_str());
+    std::copy(text.begin(), text.end(), list->begin() + static_cast<std::ptrdiff_t>(at));
+    at += text.size() + 1;
+  }
   return true;
 }
 
@@ -106,7 +133,7 @@ BOOL DeleteContainingDirectory(const std::string& path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  char from[kDeleteListSize];
+  char from[kSingleNameListSize];
   if (!FillNameList(folder, from, sizeof from)) return FALSE;
   return RunShellOperation(FO_DELETE, from, nullptr, FOF_NOCONFIRMATION);
 }
@@ -153,6 +180,20 @@ BOOL ShellRenameFile(const std::string& oldPath, const std::string& newPath) {
   if (!FillNameList(oldPath, from, sizeof from) || !FillNameList(newPath, to, sizeof to))
     return FALSE;
   return RunShellOperation(FO_RENAME, from, to, FOF_SILENT);
+}
+
+// The target has two bytes beyond its 260 characters, so that a name of full
+// length still ends in the double NUL the shell reads up to.
+BOOL ShellOperationOnPaths(const std::vector<std::string>& sources,
+                           const std::string* destination, UINT operation,
+                           FILEOP_FLAGS flags) {
+  if (sources.empty()) return TRUE;
+  std::vector<char> from;
+  if (!BuildSourceList(sources, &from)) return FALSE;
+  char to[kSingleNameListSize];
+  if (destination != nullptr && !FillNameList(*destination, to, sizeof to)) return FALSE;
+  return RunShellOperation(operation, from.data(), destination != nullptr ? to : nullptr,
+                           flags);
 }
 
 }  // namespace kova

@@ -1,11 +1,14 @@
 // Operations on local files and folders that the Kovas and the LDAP storage
 // share: temporary files and folders, text copies, the writability probe and
-// the shell's rename and delete.
+// the shell's rename, delete and list operations.
 #ifndef KOVA_FILES_LOCAL_FILES_H_
 #define KOVA_FILES_LOCAL_FILES_H_
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
+#include "shellapi.h"
 #include "windows.h"
 
 namespace kova {
@@ -45,6 +48,24 @@ BOOL TestLocalPathWritable(const std::string& path);
 // `newPath` is not replaced. 1 for success. Paths longer than 518 characters are
 // refused (ERROR_FILENAME_EXCED_RANGE) before the shell is called.
 BOOL ShellRenameFile(const std::string& oldPath, const std::string& newPath);
+
+// The place of one name in the source list of ShellOperationOnPaths: a path of
+// up to MAX_PATH characters and its NUL.
+constexpr std::size_t kShellNameSlot = MAX_PATH + 1;
+
+// One shell operation (`operation` is FO_COPY, FO_DELETE, ...) on `sources`, with
+// `destination` as its target when it is not null; no owner window, no progress
+// title, `flags` as given. 1 at once when `sources` is empty; otherwise 1 when
+// the shell returned 0 and aborted nothing. The sources go, in order, into one
+// zero-filled list of kShellNameSlot bytes per name and a closing NUL, each name
+// followed by its NUL; the target into a list of its own. A name is taken up to
+// its first NUL. Refused before the shell is called, doing nothing at all: a
+// name longer than MAX_PATH characters (ERROR_FILENAME_EXCED_RANGE; it would not
+// fit its slot) and an empty name (ERROR_INVALID_PARAMETER; it would end the list
+// and silently drop the names after it). Failures are silent.
+BOOL ShellOperationOnPaths(const std::vector<std::string>& sources,
+                           const std::string* destination, UINT operation,
+                           FILEOP_FLAGS flags);
 
 }  // namespace kova
 

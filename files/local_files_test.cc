@@ -350,5 +350,112 @@ TEST_F(ShellRenameFileTest, FailsSilentlyAndChangesNothing) {
   EXPECT_TRUE(MessageBoxLines().empty());
 }
 
+class ShellOperationOnPathsTest : public IsolatedTest {
+ protected:
+  // A path of exactly `length` characters below the test's root, with its
+  // folders made: folder names of 200 characters, then the file name.
+  std::string PathOfLength(std::size_t length, char fill) {
+    std::string path = root().win_path();
+    while (length - path.size() > 201) {
+      path += "\\" + std::string(200, fill);
+      EXPECT_TRUE(fs::create_directory(OsForm(path)) || fs::is_directory(OsForm(path)));
+    }
+    path += "\\" + std::string(length - path.size() - 1, fill);
+    EXPECT_EQ(path.size(), length);
+    return path;
+  }
+};
+
+// All names of a longer list reach the shell: were they put one per 261-byte
+// slot rather than packed, the shell would see the list end after the first.
+TEST_F(ShellOperationOnPathsTest, CopiesAndDeletesEveryNameOfTheList) {
+  const std::vector<std::string> names = {"one.txt", "two.txt", "three.txt", "four.txt"};
+  std::vector<std::string> sources;
+  for (const std::string& name : names) {
+    WriteFileBytes(root().OsPath("src/" + name), name);
+    sources.push_back(root().WinPath("src\\" + name));
+  }
+  const std::string into = root().WinPath("out\\deeper");
+  EXPECT_WIN_OK(ShellOperationOnPaths(sources, &into, FO_COPY,
+                                      FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR));
+  for (const std::string& name : names)
+    EXPECT_EQ(ReadFileBytes(root().OsPath("out/deeper/" + name)), name) << name;
+
+  EXPECT_WIN_OK(ShellOperationOnPaths(sources, nullptr, FO_DELETE, FOF_NOCONFIRMATION));
+  EXPECT_TRUE(NamesIn(root().OsPath("src")).empty());
+  EXPECT_EQ(NamesIn(root().OsPath("out/deeper")).size(), names.size());
+}
+
+TEST_F(ShellOperationOnPathsTest, NoNamesIsSuccessWithoutAShellCall) {
+  SetLastError(0xBEEF);
+  // A target the shell would refuse: success shows that it was never asked.
+  const std::string nowhere;
+  EXPECT_WIN_OK(ShellOperationOnPaths({}, &nowhere, FO_COPY, 0));
+  EXPECT_EQ(GetLastError(), DWORD{0xBEEF});
+}
+
+// Names of 260 characters fill their slots; longer ones are refused before the
+// shell is called, and so are empty ones, which would cut the list short.
+TEST_F(ShellOperationOnPathsTest, RefusesNamesThatDoNotFitOrWouldEndTheList) {
+  const std::string fits = PathOfLength(260, 'f');
+  const std::string too_long = PathOfLength(261, 'g');
+  for (const std::string& path : {fits, too_long}) WriteFileBytes(OsForm(path), "long");
+  WriteFileBytes(root().OsPath("a.txt"), "a");
+  const std::string a = root().WinPath("a.txt");
+  const std::string out = root().WinPath("out");
+  const std::string long_target = PathOfLength(260, 't');
+  const std::string too_long_target = PathOfLength(261, 'u');
+
+  struct Row {
+    const char* label;
+    std::vector<std::string> sources;
+    const std::string* target;
+    DWORD error;
+  };
+  const Row rows[] = {
+      {"a source of 261", {a, too_long}, &out, ERROR_FILENAME_EXCED_RANGE},
+      {"an empty source", {a, "", fits}, &out, ERROR_INVALID_PARAMETER},
+      {"a source cut to nothing at its NUL",
+       {std::string(1, '\0') + "x", a},
+       &out,
+       ERROR_INVALID_PARAMETER},
+      {"a target of 261", {a}, &too_long_target, ERROR_FILENAME_EXCED_RANGE},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    SetLastError(0xBEEF);
+    EXPECT_FALSE(ShellOperationOnPaths(row.sources, row.target, FO_COPY,
+                                       FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR));
+    EXPECT_EQ(GetLastError(), row.error);
+    EXPECT_FALSE(PathExists(root().OsPath("out")));
+    EXPECT_FALSE(PathExists(OsForm(too_long_target)));
+  }
+
+  EXPECT_WIN_OK(ShellOperationOnPaths({fits, a}, &out, FO_COPY,
+                                      FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR));
+  EXPECT_EQ(ReadFileBytes(root().OsPath("out/" + FileNameOf(fits))), "long");
+  EXPECT_EQ(ReadFileBytes(root().OsPath("out/a.txt")), "a");
+  EXPECT_WIN_OK(ShellOperationOnPaths({a}, &long_target, FO_COPY, FOF_NOCONFIRMATION));
+  EXPECT_EQ(ReadFileBytes(OsForm(long_target)), "a");
+  SetLastError(0xBEEF);
+  EXPECT_FALSE(ShellOperationOnPaths({too_long}, nullptr, FO_DELETE, FOF_NOCONFIRMATION));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILENAME_EXCED_RANGE});
+  EXPECT_EQ(ReadFileBytes(OsForm(too_long)), "long");
+  EXPECT_TRUE(MessageBoxLines().empty());
+}
+
+// A failing shell operation is reported, silently.
+TEST_F(ShellOperationOnPathsTest, AShellFailureIsFalseWithoutAMessage) {
+  WriteFileBytes(root().OsPath("a.txt"), "a");
+  const std::string out = root().WinPath("out");
+  SetLastError(0xBEEF);
+  EXPECT_FALSE(
+      ShellOperationOnPaths({root().WinPath("missing.txt"), root().WinPath("a.txt")},
+                            &out, FO_COPY, FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+  EXPECT_FALSE(PathExists(root().OsPath("out/a.txt")));
+  EXPECT_TRUE(MessageBoxLines().empty());
+}
+
 }  // namespace
 }  // namespace kova

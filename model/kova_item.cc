@@ -80,6 +80,12 @@ LONG CKovaItem::GetTypeCode() const {
   return ProfileTypeOf(GetPath(FALSE));
 }
 
+BOOL CKovaItem::CopyTo(const CKovaItem& destination, BOOL failIfExists) const {
+  if (kova_ == nullptr) return FALSE;
+  return kova_->CopyFile(path_, destination.GetPath(FALSE), destination.kova(),
+                         failIfExists);
+}
+
 // ---------------------------------------------------------------------------
 // CKovaItems
 

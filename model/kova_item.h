@@ -38,6 +38,11 @@ class CKovaItem {
   std::string GetName(BOOL keepExtension) const;
   // The profile type code of the path; 0 without a Kova.
   LONG GetTypeCode() const;
+  // Copies the file to `destination` with CKova::CopyFile of this item's Kova:
+  // from this item's Kova path to the destination's path, in the destination's
+  // Kova (a file-system path when it has none). 0 without a Kova; failures are
+  // silent.
+  BOOL CopyTo(const CKovaItem& destination, BOOL failIfExists) const;
 
   CKova* kova() const { return kova_; }
   DWORD kind() const { return kind_; }
