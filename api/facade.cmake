@@ -16,4 +16,10 @@ if(KOVA_BUILD_TESTS)
     LIBS kova_api)
   # The session asks the support library for its directories.
   add_dependencies(api_facade_test zolbin)
+  if(KOVA_LDAP_TESTS)
+    # The interface on a Kova stored in the private slapd.
+    kova_add_gtest(api_ldap_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/kova_api_ldap_test.cc
+                   LIBS kova_api kova_slapd_fixture)
+    add_dependencies(api_ldap_test zolbin wldap32)
+  endif()
 endif()
