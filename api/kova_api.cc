@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "api/browse_bridge.h"
 #include "api/bstr_text.h"
 #include "api/facade_seams.h"
 #include "api/kova_session.h"
