@@ -39,6 +39,12 @@ package_state() {
   dpkg-query -W -f='${db:Status-Status}' "$kPackage" 2>/dev/null || true
 }
 
+# One package test at a time per machine, whichever build folder it comes from.
+lock_dir=/run/lock
+[ -d "$lock_dir" ] || lock_dir=/tmp
+exec 9>"$lock_dir/kovaintr-package-test.lock"
+flock -n 9 || fail "another package test is running on this machine"
+
 state=$(package_state)
 if [ -n "$state" ] && [ "$state" != not-installed ]; then
   fail "$kPackage is already on this machine ($state); the test leaves it alone"
