@@ -1,7 +1,6 @@
 # The session, its handle table and the 22 interface operations.
 add_library(kova_api STATIC
   ${CMAKE_CURRENT_LIST_DIR}/browse_bridge.cc
-  ${CMAKE_CURRENT_LIST_DIR}/facade_seams.cc
   ${CMAKE_CURRENT_LIST_DIR}/kova_api.cc
   ${CMAKE_CURRENT_LIST_DIR}/kova_session.cc)
 target_include_directories(kova_api PUBLIC ${PROJECT_SOURCE_DIR}
@@ -21,6 +20,7 @@ if(KOVA_BUILD_TESTS)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/browse_bridge_test.cc
             ${CMAKE_CURRENT_LIST_DIR}/kova_api_test.cc
             ${CMAKE_CURRENT_LIST_DIR}/kova_api_files_test.cc
+            ${CMAKE_CURRENT_LIST_DIR}/kova_api_publish_test.cc
             ${CMAKE_CURRENT_LIST_DIR}/kova_session_test.cc
     LIBS kova_api)
   # The session asks the support library for its directories.

@@ -7,7 +7,6 @@
 
 #include "api/browse_bridge.h"
 #include "api/bstr_text.h"
-#include "api/facade_seams.h"
 #include "api/kova_session.h"
 #include "common/path_text.h"
 #include "common/text.h"
@@ -16,6 +15,7 @@
 #include "model/kova_item.h"
 #include "model/path_form.h"
 #include "model/profile_type.h"
+#include "model/publishing.h"
 #include "windows.h"
 
 namespace {
@@ -304,13 +304,14 @@ STDMETHODIMP CKovaIntrApi::KovaPublishLumasetDepFiles(KOVA_LONG_PTR lKovaIntr) {
       // "u:" marks a file below the user-file folder; an upper-case U is a path.
       if (!value.empty() && value[0] == 'u') {
         const std::string relative = value.size() > 2 ? value.substr(2) : std::string();
-        (void)kova::PublishDependentFile(session->GetKovas(),
-                                         session->GetUserFileDir() + relative, "");
+        (void)kova::PublishDependentFile(
+            session->GetUserFileDir() + kova::ToSystemSeparators(relative), "");
         file->SetProfileString("Clients", key.c_str(), relative.c_str(), nullptr);
         continue;
       }
-      (void)kova::PublishDependentFile(session->GetKovas(), value, base);
-      const std::string rewritten = base + kova::FileNameOf(value);
+      const std::string source = kova::ToSystemSeparators(value);
+      (void)kova::PublishDependentFile(source, base);
+      const std::string rewritten = base + kova::FileNameOf(source);
       file->SetProfileString("Clients", key.c_str(), rewritten.c_str(), nullptr);
     }
 
