@@ -23,16 +23,20 @@ class LDAPPublishingTest : public test::LdapStoreTest {
   void SetUp() override {
     LdapStoreTest::SetUp();
     if (HasFatalFailure()) return;
-    test::DefineKova(HKEY_CURRENT_USER, "Dir",
-                     {{"Path1", folder()},
+    DefineLDAPKova("Dir", folder());
+    test::WriteFileBytes(LocalOs("kova/.keep"), "");
+    test::DefineKova(HKEY_CURRENT_USER, "Local",
+                     {{"Path1", LocalWin("kova")}, {"DefaultKova", DWORD{1}}});
+  }
+
+  void DefineLDAPKova(const std::string& name, const std::string& baseDn) {
+    test::DefineKova(HKEY_CURRENT_USER, name,
+                     {{"Path1", baseDn},
                       {"Type1", DWORD{1}},
                       {"Host1", settings_.host},
                       {"Port1", settings_.port},
                       {"Username1", settings_.userName},
                       {"Password1", settings_.password}});
-    test::WriteFileBytes(LocalOs("kova/.keep"), "");
-    test::DefineKova(HKEY_CURRENT_USER, "Local",
-                     {{"Path1", LocalWin("kova")}, {"DefaultKova", DWORD{1}}});
   }
 };
 
@@ -62,6 +66,18 @@ TEST_F(LDAPPublishingTest, ALocalFileIsStoredIntoTheDirectory) {
   test::WriteFileBytes(LocalOs("kova/Lumaset/y.file"), "newer");
   EXPECT_TRUE(PublishDependentFile("<Local>\\Lumaset\\y.file", "<Dir>\\"));
   EXPECT_EQ(StoredContents(Below("CN=y.file,CN=Lumaset")), Values{"newer"});
+  EXPECT_TRUE(TempFiles().empty());
+  EXPECT_TRUE(MessageBoxLines().empty());
+}
+
+TEST_F(LDAPPublishingTest, AStoredFileIsCopiedWithinTheDirectory) {
+  AddFolder(Below("CN=Other"), "Other");
+  DefineLDAPKova("Other", Below("CN=Other"));
+  AddFolder(Below("CN=Lumaset"), "Lumaset");
+  AddFile(Below("CN=x.file,CN=Lumaset"), "x.file", {"stored"});
+  EXPECT_TRUE(PublishDependentFile("<Dir>\\Lumaset\\x.file", "<Other>\\Sessions\\"));
+  EXPECT_EQ(StoredContents(Below("CN=x.file,CN=Lumaset,CN=Other")), Values{"stored"});
+  EXPECT_EQ(StoredContents(Below("CN=x.file,CN=Lumaset")), Values{"stored"});
   EXPECT_TRUE(TempFiles().empty());
   EXPECT_TRUE(MessageBoxLines().empty());
 }
