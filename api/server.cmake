@@ -18,7 +18,7 @@ set_target_properties(kova_server PROPERTIES
   VISIBILITY_INLINES_HIDDEN ON
   LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/server/exports.map)
 # Without unique symbols the library can really be unloaded by CoFreeUnusedLibraries.
-target_compile_options(kova_server PRIVATE -fno-gnu-unique)
+target_compile_options(kova_server PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
 target_include_directories(kova_server PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_options(kova_server PRIVATE
   -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/server/exports.map -Wl,--no-undefined)
