@@ -64,6 +64,64 @@ class KovaDualObject : public I {
   volatile LONG refs_ = 1;
 };
 
+// The type information of `iid` from the type library of the module that
+// contains `address`. The caller holds a reference, which keeps the module
+// loaded.
+__attribute__((visibility("default"))) HRESULT KovaLoadModuleTypeInfo(const void* address,
+                                                                      REFIID iid,
+                                                                      ITypeInfo** info);
+
+// A KovaDualObject whose IDispatch is served by the type information of `iid`
+// in the type library of the module that holds `locks` (its kova_typelib_1),
+// loaded on first use and kept for the object's life.
+template <class I, const IID& iid>
+class KovaAutomationObject : public KovaDualObject<I, iid> {
+ public:
+  explicit KovaAutomationObject(KovaServerLocks* locks)
+      : KovaDualObject<I, iid>(locks), module_(locks) {}
+  ~KovaAutomationObject() override {
+    if (typeInfo_ != nullptr) typeInfo_->Release();
+  }
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    typeInfo_->AddRef();
+    *info = typeInfo_;
+    return S_OK;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                             DISPID* ids) override {
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    return typeInfo_->GetIDsOfNames(names, count, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+    const HRESULT hr = EnsureTypeInfo();
+    if (FAILED(hr)) return hr;
+    return typeInfo_->Invoke(static_cast<I*>(this), id, flags, params, result, excep,
+                             argErr);
+  }
+
+ private:
+  HRESULT EnsureTypeInfo() {
+    if (typeInfo_ != nullptr) return S_OK;
+    return KovaLoadModuleTypeInfo(module_, iid, &typeInfo_);
+  }
+
+  const void* module_;
+  ITypeInfo* typeInfo_ = nullptr;
+};
+
 // A class object that lives as long as the module (a static object): its
 // references are the clients' locks on the module.
 template <class T>
@@ -124,13 +182,6 @@ __attribute__((visibility("default"))) HRESULT KovaApplyModuleScript(const void*
 // `libid` at the given version.
 __attribute__((visibility("default"))) HRESULT KovaApplyModuleTypeLib(
     const void* address, bool doRegister, REFGUID libid, WORD major, WORD minor);
-
-// The type information of `iid` from the type library of the module that
-// contains `address`. The caller holds a reference, which keeps the module
-// loaded.
-__attribute__((visibility("default"))) HRESULT KovaLoadModuleTypeInfo(const void* address,
-                                                                      REFIID iid,
-                                                                      ITypeInfo** info);
 
 }  // namespace kova::com
 
