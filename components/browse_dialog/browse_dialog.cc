@@ -92,15 +92,7 @@ constexpr char kScript[] = R"(HKCR
 
 kova::com::KovaServerLocks g_locks;
 
-// Catches what the texts' allocations may throw: nothing crosses the interface.
-template <class F>
-HRESULT Guarded(F body) {
-  try {
-    return body();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-}
+using kova::com::KovaGuarded;
 
 class CBrowseDialog final
     : public kova::com::KovaAutomationObject<IKovaBrowseDialog, IID_IKovaBrowseDialog> {
@@ -112,7 +104,7 @@ class CBrowseDialog final
   // the Kovas, the dialog is cancelled at once.
   STDMETHODIMP Show(LONG* result) override {
     if (result == nullptr) return E_POINTER;
-    return Guarded([&] {
+    return KovaGuarded([&] {
       *result = 0;
       chosen_.clear();
       kova::browse::TtyTerminal terminal;
@@ -135,13 +127,13 @@ class CBrowseDialog final
   STDMETHODIMP GetPath(BSTR* path) override {
     if (path == nullptr) return E_POINTER;
     *path = nullptr;
-    return Guarded([&] {
+    return KovaGuarded([&] {
       *path = kova::BstrFromAnsi(chosen_.empty() ? std::string() : chosen_.front());
       return *path != nullptr ? S_OK : E_OUTOFMEMORY;
     });
   }
   STDMETHODIMP SetPath(BSTR path) override {
-    return Guarded([&] {
+    return KovaGuarded([&] {
       settings_.preselected = kova::AnsiFromBstr(path);
       return S_OK;
     });
@@ -150,7 +142,7 @@ class CBrowseDialog final
     if (paths == nullptr) return E_POINTER;
     *paths = nullptr;
     if (chosen_.empty()) return S_FALSE;
-    return Guarded([&] { return HandOutPaths(paths); });
+    return KovaGuarded([&] { return HandOutPaths(paths); });
   }
   STDMETHODIMP SetEditAllowed(LONG allowed) override {
     settings_.editAllowed = allowed != 0;
@@ -165,7 +157,7 @@ class CBrowseDialog final
     return S_OK;
   }
   STDMETHODIMP SetUserFileDir(BSTR folder) override {
-    return Guarded([&] {
+    return KovaGuarded([&] {
       settings_.userFileDir = kova::AnsiFromBstr(folder);
       return S_OK;
     });
@@ -211,19 +203,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 STDAPI DllCanUnloadNow() { return g_locks.CanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  return Guarded([] {
-    const HRESULT hr = kova::com::KovaApplyModuleScript(&g_locks, kScript, true);
-    if (FAILED(hr)) return hr;
-    return kova::com::KovaApplyModuleTypeLib(&g_locks, true, LIBID_KovaBrowseDialogLib, 1,
-                                             0);
+  return KovaGuarded([] {
+    return kova::com::KovaRegisterModule(&g_locks, kScript, LIBID_KovaBrowseDialogLib, 1,
+                                         0);
   });
 }
 
 STDAPI DllUnregisterServer() {
-  return Guarded([] {
-    // A type library that is no longer registered is no reason to keep the class.
-    (void)kova::com::KovaApplyModuleTypeLib(&g_locks, false, LIBID_KovaBrowseDialogLib, 1,
-                                            0);
-    return kova::com::KovaApplyModuleScript(&g_locks, kScript, false);
+  return KovaGuarded([] {
+    return kova::com::KovaUnregisterModule(&g_locks, kScript, LIBID_KovaBrowseDialogLib,
+                                           1, 0);
   });
 }

@@ -85,57 +85,18 @@ constexpr char kScript[] = R"(HKCR
 
 kova::com::KovaServerLocks g_locks;
 
-// Catches what the texts' allocations may throw: nothing crosses the interface.
-template <class F>
-HRESULT Guarded(F body) {
-  try {
-    return body();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-}
+using kova::com::KovaGuarded;
 
 class CUserPasswordPromptDialog final
-    : public kova::com::KovaDualObject<IUserPasswordPromptDialog,
-                                       IID_IUserPasswordPromptDialog> {
+    : public kova::com::KovaAutomationObject<IUserPasswordPromptDialog,
+                                             IID_IUserPasswordPromptDialog> {
  public:
   explicit CUserPasswordPromptDialog(kova::com::KovaServerLocks* locks)
-      : KovaDualObject(locks) {}
-  ~CUserPasswordPromptDialog() override {
-    if (typeInfo_ != nullptr) typeInfo_->Release();
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-    if (info == nullptr) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    const HRESULT hr = EnsureTypeInfo();
-    if (FAILED(hr)) return hr;
-    typeInfo_->AddRef();
-    *info = typeInfo_;
-    return S_OK;
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                             DISPID* ids) override {
-    const HRESULT hr = EnsureTypeInfo();
-    if (FAILED(hr)) return hr;
-    return typeInfo_->GetIDsOfNames(names, count, ids);
-  }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
-    const HRESULT hr = EnsureTypeInfo();
-    if (FAILED(hr)) return hr;
-    return typeInfo_->Invoke(static_cast<IUserPasswordPromptDialog*>(this), id, flags,
-                             params, result, excep, argErr);
-  }
+      : KovaAutomationObject(locks) {}
 
   STDMETHODIMP ShowDialog(LONG, LONG* result) override {
     if (result == nullptr) return E_POINTER;
-    return Guarded([&] {
+    return KovaGuarded([&] {
       *result = kova::prompt::AskOnTerminal(host_, &userName_, &password_) ? 1 : 0;
       return S_OK;
     });
@@ -147,27 +108,21 @@ class CUserPasswordPromptDialog final
   STDMETHODIMP SetHostName(BSTR hostName) override { return Take(hostName, &host_); }
 
  private:
-  HRESULT EnsureTypeInfo() {
-    if (typeInfo_ != nullptr) return S_OK;
-    return kova::com::KovaLoadModuleTypeInfo(&g_locks, IID_IUserPasswordPromptDialog,
-                                             &typeInfo_);
-  }
   static HRESULT Hand(const std::string& value, BSTR* out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    return Guarded([&] {
+    return KovaGuarded([&] {
       *out = kova::BstrFromAnsi(value);
       return *out != nullptr ? S_OK : E_OUTOFMEMORY;
     });
   }
   static HRESULT Take(BSTR value, std::string* into) {
-    return Guarded([&] {
+    return KovaGuarded([&] {
       *into = kova::AnsiFromBstr(value);
       return S_OK;
     });
   }
 
-  ITypeInfo* typeInfo_ = nullptr;
   std::string host_;
   std::string userName_;
   std::string password_;
@@ -187,19 +142,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 STDAPI DllCanUnloadNow() { return g_locks.CanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  return Guarded([] {
-    const HRESULT hr = kova::com::KovaApplyModuleScript(&g_locks, kScript, true);
-    if (FAILED(hr)) return hr;
-    return kova::com::KovaApplyModuleTypeLib(&g_locks, true, LIBID_UserPasswordPromptLib,
-                                             1, 0);
+  return KovaGuarded([] {
+    return kova::com::KovaRegisterModule(&g_locks, kScript, LIBID_UserPasswordPromptLib,
+                                         1, 0);
   });
 }
 
 STDAPI DllUnregisterServer() {
-  return Guarded([] {
-    // A type library that is no longer registered is no reason to keep the class.
-    (void)kova::com::KovaApplyModuleTypeLib(&g_locks, false, LIBID_UserPasswordPromptLib,
-                                            1, 0);
-    return kova::com::KovaApplyModuleScript(&g_locks, kScript, false);
+  return KovaGuarded([] {
+    return kova::com::KovaUnregisterModule(&g_locks, kScript, LIBID_UserPasswordPromptLib,
+                                           1, 0);
   });
 }

@@ -183,6 +183,34 @@ __attribute__((visibility("default"))) HRESULT KovaApplyModuleScript(const void*
 __attribute__((visibility("default"))) HRESULT KovaApplyModuleTypeLib(
     const void* address, bool doRegister, REFGUID libid, WORD major, WORD minor);
 
+// Registers the module's class (its registry script) and then its type
+// library; the first failure.
+inline HRESULT KovaRegisterModule(const void* address, const char* script, REFGUID libid,
+                                  WORD major, WORD minor) {
+  const HRESULT hr = KovaApplyModuleScript(address, script, true);
+  if (FAILED(hr)) return hr;
+  return KovaApplyModuleTypeLib(address, true, libid, major, minor);
+}
+
+// Removes both registrations. A type library that is no longer registered is no
+// reason to keep the class, so only the script's result counts.
+inline HRESULT KovaUnregisterModule(const void* address, const char* script,
+                                    REFGUID libid, WORD major, WORD minor) {
+  (void)KovaApplyModuleTypeLib(address, false, libid, major, minor);
+  return KovaApplyModuleScript(address, script, false);
+}
+
+// Runs `body` (returning an HRESULT) so that nothing it throws, such as a text's
+// allocation failure, crosses an interface: that becomes E_OUTOFMEMORY.
+template <class F>
+HRESULT KovaGuarded(F body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 }  // namespace kova::com
 
 #endif  // KOVA_PLATFORM_KOVA_INPROC_SERVER_H_
