@@ -226,6 +226,19 @@ class TerminalBrowseTest : public BrowseDialogTest {
     return std::make_unique<TmuxPane>(root().OsPath("tmux.sock"),
                                       root().OsPath("client.sh"));
   }
+  // From the list of Kovas into <Work>\Sessions\, a line and a screen each.
+  [[nodiscard]] static bool WalkToSessions(TmuxPane* pane) {
+    for (const char* shown :
+         {"Folder <Work Files>\\\n", "Folder <Work Files>\\Sessions\\\n"}) {
+      pane->Type("1");
+      pane->Enter();
+      if (!pane->WaitFor(shown)) {
+        ADD_FAILURE() << "waiting for " << shown << pane->Screen();
+        return false;
+      }
+    }
+    return true;
+  }
   std::string ClientOutput() {
     EXPECT_TRUE(WaitForFile(root().OsPath("client.done")));
     return ReadFileBytes(root().OsPath("client.out"));
@@ -239,12 +252,7 @@ TEST_F(TerminalBrowseTest, OpensTheFilePickedInTheTerminal) {
                    "KovaUnInitialize $h"});
   ASSERT_TRUE(pane->started());
   ASSERT_TRUE(pane->WaitFor("1  Work Files (default)")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\\n")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\Sessions\\\n")) << pane->Screen();
+  ASSERT_TRUE(WalkToSessions(pane.get()));
   // Only the Lumaset files are offered.
   const std::string screen = pane->Screen();
   EXPECT_NE(screen.find("2  b.lms"), std::string::npos) << screen;
@@ -266,12 +274,7 @@ TEST_F(TerminalBrowseTest, SavesUnderANameTypedInTheTerminal) {
        "KovaSetProfileString $h \"Lumaset\" \"Count\" \"9\"", "KovaUnInitialize $h"});
   ASSERT_TRUE(pane->started());
   ASSERT_TRUE(pane->WaitFor("== Save a Lumaset file as ==")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\\n")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\Sessions\\\n")) << pane->Screen();
+  ASSERT_TRUE(WalkToSessions(pane.get()));
   pane->Type("n fresh");
   pane->Enter();
   const std::string out = ClientOutput();
@@ -286,12 +289,7 @@ TEST_F(TerminalBrowseTest, ListsSeveralFilesPickedInTheTerminal) {
       {"$h = KovaInitialize", "KovaBrowseMultiSel $h 1 true true 0 0 out 260"});
   ASSERT_TRUE(pane->started());
   ASSERT_TRUE(pane->WaitFor("1  Work Files (default)")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\\n")) << pane->Screen();
-  pane->Type("1");
-  pane->Enter();
-  ASSERT_TRUE(pane->WaitFor("Folder <Work Files>\\Sessions\\\n")) << pane->Screen();
+  ASSERT_TRUE(WalkToSessions(pane.get()));
   pane->Type("2 1");
   pane->Enter();
   const std::string out = ClientOutput();
