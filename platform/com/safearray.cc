@@ -288,7 +288,7 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
   if (ppsaOut == nullptr) return E_INVALIDARG;
   *ppsaOut = nullptr;
   if (psa == nullptr) return S_OK;
-  SAFEARRAYBOUND bounds_in_order[64];
+  SAFEARRAYBOUND bounds_in_order[64] = {};
   if (psa->cDims > 64) return E_INVALIDARG;
   for (USHORT d = 0; d < psa->cDims; ++d) {
     bounds_in_order[d] = psa->rgsabound[psa->cDims - 1 - d];

@@ -157,7 +157,7 @@ bool FullOsPath(std::string_view windows_path, std::string* os_path) {
     os_path->push_back('/');
     os_path->append(part);
   }
-  if (os_path->empty()) *os_path = "/";
+  if (os_path->empty()) os_path->push_back('/');
   return true;
 }
 
