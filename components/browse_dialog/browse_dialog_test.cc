@@ -3,6 +3,7 @@
 // one (a tmux pane) driven by keys while kovactl runs the browse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "common/bstr_convert.h"
 #include "kova_browse_dialog.h"
+#include "kova_catalog.h"
 #include "libloaderapi.h"
 #include "model/test_support.h"
 #include "objbase.h"
@@ -138,6 +140,47 @@ TEST_F(BrowseDialogTest, WithoutATerminalTheBrowseIsCancelled) {
   const kova::test::RunResult run = kova::test::RunProgram("browse_dialog_probe", {});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.out, "init=00000000\nbrowse=00000001\npath=<null>\n");
+}
+
+TEST_F(BrowseDialogTest, TheCatalogListsThroughTheInterfaceAndTheDefinitions) {
+  WriteFileBytes(root().OsPath("work/Sessions/Old/d.lms"), "");
+  DefineKova(HKEY_CURRENT_USER, "Arch",
+             {{"Path1", root().WinPath("arch")}, {"DefaultKova", DWORD{1}}});
+  kova::browse::KovaCatalog catalog;
+  ASSERT_TRUE(catalog.Open());
+  const std::vector<kova::browse::BrowseCatalog::Kova> kovas = catalog.ListKovas();
+  ASSERT_EQ(kovas.size(), 2u);
+  for (const auto& kova : kovas) {
+    SCOPED_TRACE(kova.root);
+    EXPECT_EQ(kova.isDefault, kova.root == "<Arch>\\");
+    EXPECT_EQ(kova.displayName, kova.root == "<Work>\\" ? "Work Files" : "Arch");
+  }
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(catalog.ListFolders("<Work>\\"), Names{"Sessions"});
+  EXPECT_EQ(catalog.ListFolders("<Work>\\Sessions\\"), Names{"Old"});
+  EXPECT_TRUE(catalog.ListFolders("<Nowhere>\\").empty());
+  Names lumaset = catalog.ListFiles("<Work>\\Sessions\\", 64);
+  std::sort(lumaset.begin(), lumaset.end());
+  EXPECT_EQ(lumaset, (Names{"a.lms", "b.lms"}));
+  EXPECT_EQ(catalog.ListFiles("<Work>\\Sessions\\", 62), Names{"c.pn"});
+  EXPECT_TRUE(catalog.ListFiles("<Work>\\", 64).empty());
+  EXPECT_EQ(catalog.DisplayPath("<Work>\\Sessions\\"), "<Work Files>\\Sessions\\");
+  EXPECT_EQ(catalog.DisplayPath("<Work>\\"), "<Work Files>\\");
+
+  EXPECT_TRUE(catalog.RenameFile("<Work>\\Sessions\\a.lms", "<Work>\\Sessions\\e.lms"));
+  EXPECT_EQ(ReadFileBytes(root().OsPath("work/Sessions/e.lms")),
+            "[Lumaset]\r\nCount=3\r\n");
+  EXPECT_TRUE(catalog.DeleteFile("<Work>\\Sessions\\b.lms"));
+  EXPECT_FALSE(kova::test::PathExists(root().OsPath("work/Sessions/b.lms")));
+  EXPECT_FALSE(catalog.DeleteFile("<Work>\\Sessions\\b.lms"));
+}
+
+TEST_F(BrowseDialogTest, WithoutTheKovaIntrComponentTheCatalogCannotOpen) {
+  ASSERT_EQ(Call(api_, "DllUnregisterServer"), S_OK);
+  kova::browse::KovaCatalog catalog;
+  EXPECT_FALSE(catalog.Open());
+  EXPECT_TRUE(catalog.ListFiles("<Work>\\", 64).empty());
+  EXPECT_FALSE(catalog.DeleteFile("<Work>\\Sessions\\b.lms"));
 }
 
 void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }
