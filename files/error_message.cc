@@ -11,6 +11,8 @@ namespace {
 
 // The message is built in a work buffer of this size, NUL included.
 constexpr std::size_t kMessageBufferSize = 1300;
+// The context takes at most this many bytes of it, NUL included.
+constexpr std::size_t kContextBufferSize = 1024;
 
 struct LocalFreer {
   void operator()(char* block) const { LocalFree(block); }
@@ -36,8 +38,9 @@ void ComposeErrorMessage(DWORD code, const char* contextText, const char* captio
                          std::string* errorText) {
   char message[kMessageBufferSize] = {};
   const bool hasContext = contextText != nullptr && *contextText != '\0';
-  // wsprintfA writes at most 1024 bytes: the context is cut to 1023 characters.
-  if (hasContext) wsprintfA(message, "%s", contextText);
+  // The context keeps to the 1024 bytes that wsprintfA would write, but is cut
+  // at a character boundary, where wsprintfA could split a character.
+  if (hasContext) AppendTruncated(message, kContextBufferSize, contextText);
   if (!hasContext && code == 0) CopyTruncated(message, sizeof message, "Unknown Error");
 
   if (code != 0) {

@@ -99,5 +99,18 @@ TEST_F(ComposeErrorMessageTest, CutsALongContextTo1023Characters) {
   EXPECT_EQ(lines[0], BoxLine("Corvanta", context.substr(0, 1023) + "\n" + longest, 16));
 }
 
+// A context of two-byte characters was cut at byte 1023, in the middle of one,
+// and the message was no longer valid text.
+TEST_F(ComposeErrorMessageTest, LongContextIsCutAtACharacterBoundary) {
+  std::string context;
+  while (context.size() < 1100) context += "\xC3\xA9";  // U+00E9, two bytes
+  std::string text;
+  ComposeErrorMessage(0, context.c_str(), nullptr, &text);
+  EXPECT_EQ(text, context.substr(0, 1022));
+
+  ComposeErrorMessage(ERROR_INVALID_NAME, context.c_str(), nullptr, &text);
+  EXPECT_EQ(text, context.substr(0, 1022) + "\n" + SystemText(ERROR_INVALID_NAME));
+}
+
 }  // namespace
 }  // namespace kova

@@ -12,11 +12,13 @@ namespace {
 constexpr std::size_t kQuotedBufferSize = 4096;
 
 // The quote character that protects `value` from the reader, which trims spaces
-// around a value and strips one pair of enclosing quotes; 0 for none.
+// and tabs around a value and strips one pair of enclosing quotes; 0 for none. A
+// leading or trailing tab is quoted like a space: written bare it would be lost.
 char QuoteFor(std::string_view value) {
   const char first = value.empty() ? '\0' : value.front();
   const char last = value.empty() ? '\0' : value.back();
-  if (first == ' ' || last == ' ') return '\'';
+  auto trimmed = [](char c) { return c == ' ' || c == '\t'; };
+  if (trimmed(first) || trimmed(last)) return '\'';
   if (first == '\'' && last != '\'') return '\0';
   if (first == '\'' && last == '\'') return '\'';
   if (first == '"' && last == '"') return '"';

@@ -8,8 +8,8 @@
 namespace kova {
 
 // Writes `value` under `section`/`key` of `file`, quoted where the reader would
-// otherwise strip or eat its quotes or spaces: a leading or trailing space puts
-// it between single quotes; a value enclosed in single (double) quotes gets
+// otherwise strip or eat its quotes or spaces: a leading or trailing space or tab
+// puts it between single quotes; a value enclosed in single (double) quotes gets
 // another pair of them; anything else, also a value that only begins with a
 // single quote, is written as it is. Quoted values of any length are written
 // whole. A null value removes the key. Returns the platform write's result.

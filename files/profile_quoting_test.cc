@@ -58,6 +58,21 @@ TEST_F(WriteProfileStringQuotedTest, StoredTextReadsBackAsWritten) {
   }
 }
 
+// The reader trims tabs as it trims spaces; a value ending in a tab lost it.
+TEST_F(WriteProfileStringQuotedTest, TabAtEitherEndIsKeptLikeASpace) {
+  const char* const values[] = {"::::\t", "\tlead", "\t", " \tmixed\t ", "in\tside"};
+  int index = 0;
+  for (const char* value : values) {
+    SCOPED_TRACE(std::string("[") + value + "]");
+    const std::string file = "tab" + std::to_string(index++) + ".ini";
+    ASSERT_WIN_OK(
+        WriteProfileStringQuoted("s", "k", value, root().WinPath(file).c_str()));
+    EXPECT_EQ(Read(file, "k"), value);
+  }
+  EXPECT_EQ(ReadFileBytes(root().OsPath("tab0.ini")), "[s]\r\nk='::::\t'\r\n");
+  EXPECT_EQ(ReadFileBytes(root().OsPath("tab4.ini")), "[s]\r\nk=in\tside\r\n");
+}
+
 TEST_F(WriteProfileStringQuotedTest, NullValueRemovesTheKey) {
   const std::string file = root().WinPath("p.ini");
   ASSERT_WIN_OK(WriteProfileStringQuoted("s", "k", " v ", file.c_str()));
