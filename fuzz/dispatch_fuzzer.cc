@@ -16,6 +16,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_sandbox.h"
 #include "kovaintr/kova_intr_api.h"
 #include "libloaderapi.h"
@@ -86,26 +87,24 @@ class Component {
  public:
   Component() {
     (void)kova::fuzz::Sandbox::Get();
-    if (FAILED(CoInitialize(nullptr))) std::abort();
+    FUZZ_CHECK(SUCCEEDED(CoInitialize(nullptr)));
     module_ = LoadLibraryA("KovaIntr.dll");
-    if (module_ == nullptr) std::abort();
+    FUZZ_CHECK(module_ != nullptr);
     // The libraries a session loads and frees again stay loaded for the whole run:
     // libFuzzer reads the coverage counters of every instrumented module it saw.
     for (const char* library : {"zolbin.dll", "wldap32.dll"}) {
-      if (LoadLibraryA(library) == nullptr) std::abort();
+      FUZZ_CHECK(LoadLibraryA(library) != nullptr);
     }
     using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(
         reinterpret_cast<void (*)()>(GetProcAddress(module_, "DllGetClassObject")));
     IClassFactory* factory = nullptr;
-    if (get == nullptr || get(CLSID_KovaIntrApi, IID_IClassFactory,
-                              reinterpret_cast<void**>(&factory)) != S_OK) {
-      std::abort();
-    }
+    FUZZ_CHECK(get != nullptr && get(CLSID_KovaIntrApi, IID_IClassFactory,
+                                     reinterpret_cast<void**>(&factory)) == S_OK);
     const HRESULT hr = factory->CreateInstance(nullptr, IID_IKovaIntrApi,
                                                reinterpret_cast<void**>(&api_));
     factory->Release();
-    if (FAILED(hr) || api_ == nullptr) std::abort();
+    FUZZ_CHECK(SUCCEEDED(hr) && api_ != nullptr);
   }
   IKovaIntrApi* api() const { return api_; }
 
@@ -283,11 +282,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       want_result ? &result : nullptr, want_exception ? &exception : nullptr,
       want_arg_error ? &arg_error : nullptr);
   // The interface answers S_OK or S_FALSE; a failure is Invoke's own.
-  if (hr == DISP_E_EXCEPTION && want_exception && exception.scode != S_OK &&
-      SUCCEEDED(exception.scode)) {
-    std::abort();
-  }
-  if (want_arg_error && arg_error != 0xFFFF && arg_error >= count) std::abort();
+  if (hr == DISP_E_EXCEPTION && want_exception) FUZZ_CHECK(FAILED(exception.scode));
+  if (want_arg_error && arg_error != 0xFFFF) FUZZ_CHECK(arg_error < count);
 
   // Sessions the call made end with the input, as do the fuzzer's.
   std::vector<LONG> sessions = {session};

@@ -16,10 +16,6 @@
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char lead = static_cast<unsigned char>(text[i]);
@@ -71,24 +67,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string message = "sentinel";
   kova::ComposeErrorMessage(code, context_arg, caption_arg, &message);
-  Check(message.size() <= 1299);
-  Check(message.find('\0') == std::string::npos);
+  FUZZ_CHECK(message.size() <= 1299);
+  FUZZ_CHECK(message.find('\0') == std::string::npos);
   const bool has_context = !null_context && !context.empty();
   if (code == 0) {
-    Check(has_context ? message == context.substr(0, message.size()) && !message.empty()
-                      : message == "Unknown Error");
+    FUZZ_CHECK(has_context
+                   ? message == context.substr(0, message.size()) && !message.empty()
+                   : message == "Unknown Error");
   } else if (has_context) {
-    Check(message.starts_with(context.substr(0, 1)));
+    FUZZ_CHECK(message.starts_with(context.substr(0, 1)));
   }
-  if (has_context && context.size() <= 1023) Check(message.starts_with(context));
-  if (!has_context && code != 0) Check(message != "Unknown Error");
-  if (null_context || IsValidUtf8(context)) Check(IsValidUtf8(message));
+  if (has_context && context.size() <= 1023) FUZZ_CHECK(message.starts_with(context));
+  if (!has_context && code != 0) FUZZ_CHECK(message != "Unknown Error");
+  if (null_context || IsValidUtf8(context)) FUZZ_CHECK(IsValidUtf8(message));
 
   Box box;
   KOVA_MESSAGEBOX_HANDLER previous = KovaSetMessageBoxHandler(RecordBox, &box);
   kova::ComposeErrorMessage(code, context_arg, caption_arg, nullptr);
   KovaSetMessageBoxHandler(previous, nullptr);
-  Check(box.count == 1 && box.text == message && (box.type & MB_ICONERROR) != 0);
-  Check(box.caption == (null_caption ? std::string(kova::kMessageCaption) : caption));
+  FUZZ_CHECK(box.count == 1 && box.text == message && (box.type & MB_ICONERROR) != 0);
+  FUZZ_CHECK(box.caption ==
+             (null_caption ? std::string(kova::kMessageCaption) : caption));
   return 0;
 }

@@ -3,9 +3,22 @@
 #define KOVA_FUZZ_FUZZ_INPUT_H_
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <fuzzer/FuzzedDataProvider.h>
+
+// A property of the code under test; its failure is a finding, reported with the
+// condition and its place before the process aborts for libFuzzer.
+#define FUZZ_CHECK(condition)                                                  \
+  do {                                                                         \
+    if (!(condition)) {                                                        \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, \
+                   #condition);                                                \
+      std::abort();                                                            \
+    }                                                                          \
+  } while (false)
 
 namespace kova::fuzz {
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "registry/hive_format.h"
 
 namespace {
@@ -69,21 +70,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RegTextError error;
   if (!ParseRegText(text, &statements, &error)) {
     // A refusal names a line of the text and a reason.
-    if (error.line < 1 || error.reason.empty()) std::abort();
+    FUZZ_CHECK(error.line >= 1 && !error.reason.empty());
     return 0;
   }
   for (const RegStatement& s : statements) {
-    if (s.line < 1) std::abort();
+    FUZZ_CHECK(s.line >= 1);
   }
 
   RegKey tree("");
   Apply(statements, &tree);
   const std::string written = FormatRegText(tree, "HKEY_CURRENT_USER", false);
   std::vector<RegStatement> reread;
-  if (!ParseRegText(written, &reread, &error)) std::abort();
+  FUZZ_CHECK(ParseRegText(written, &reread, &error));
   RegKey again("");
   Apply(reread, &again);
-  if (!SameTree(tree, again)) std::abort();
-  if (FormatRegText(again, "HKEY_CURRENT_USER", false) != written) std::abort();
+  FUZZ_CHECK(SameTree(tree, again));
+  FUZZ_CHECK(FormatRegText(again, "HKEY_CURRENT_USER", false) == written);
   return 0;
 }

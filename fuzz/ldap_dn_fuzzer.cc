@@ -15,10 +15,6 @@
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
 // A name that needs no escaping in a DN and holds no parent reference.
 bool IsPlainName(const std::string& name) {
   if (name.empty() || name == "..") return false;
@@ -74,16 +70,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string name = "sentinel";
   DWORD folder = 7;
   if (directory.ParseDN(dn_text, &name, &folder)) {
-    Check(folder == 0 || folder == 1);
-    Check(directory.IsFolderDN(dn_text) == (folder == 1 ? TRUE : FALSE));
+    FUZZ_CHECK(folder == 0 || folder == 1);
+    FUZZ_CHECK(directory.IsFolderDN(dn_text) == (folder == 1 ? TRUE : FALSE));
   } else {
-    Check(name == "sentinel" && folder == 7);
-    Check(!directory.IsFolderDN(dn_text));
+    FUZZ_CHECK(name == "sentinel" && folder == 7);
+    FUZZ_CHECK(!directory.IsFolderDN(dn_text));
   }
 
   const std::string dn = directory.PathToDN(path);
-  if (path.find('\\') == std::string::npos) Check(dn == path);
-  if (!path.ends_with('\\')) Check(directory.PathToDN(path + "\\") == dn);
+  if (path.find('\\') == std::string::npos) FUZZ_CHECK(dn == path);
+  if (!path.ends_with('\\')) FUZZ_CHECK(directory.PathToDN(path + "\\") == dn);
 
   // "o=base\a\b.ini" of plain names: the first RDN names the last component.
   std::vector<std::string> names;
@@ -101,9 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string based = "o=" + path;
     std::string parsed;
     DWORD kind = 7;
-    Check(directory.ParseDN(directory.PathToDN(based), &parsed, &kind));
-    Check(parsed == names.back());
-    Check(kind == (names.back().find('.') == std::string::npos ? 1u : 0u));
+    FUZZ_CHECK(directory.ParseDN(directory.PathToDN(based), &parsed, &kind));
+    FUZZ_CHECK(parsed == names.back());
+    FUZZ_CHECK(kind == (names.back().find('.') == std::string::npos ? 1u : 0u));
   }
   return 0;
 }

@@ -9,13 +9,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "common/path_text.h"
+#include "fuzz/fuzz_input.h"
 #include "model/path_form.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -34,28 +31,28 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 void CheckPathText(std::string_view base, std::string_view path) {
   using namespace kova;
   const std::string stripped = StripTrailingBackslash(path);
-  Check(path.ends_with('\\') ? stripped + "\\" == path : stripped == path);
+  FUZZ_CHECK(path.ends_with('\\') ? stripped + "\\" == path : stripped == path);
 
   const std::string name = FileNameOf(path);
-  Check(name.find('\\') == std::string::npos);
+  FUZZ_CHECK(name.find('\\') == std::string::npos);
   const std::string before = CutAtLastBackslash(path);
-  Check(path.find('\\') == std::string_view::npos ? name == path && before == path
-                                                  : before + "\\" + name == path);
+  FUZZ_CHECK(path.find('\\') == std::string_view::npos ? name == path && before == path
+                                                       : before + "\\" + name == path);
 
   const std::string parent = ParentPath(path);
-  Check(stripped.find('\\') == std::string::npos
-            ? parent == stripped
-            : parent + "\\" + FileNameOf(stripped) == stripped);
+  FUZZ_CHECK(stripped.find('\\') == std::string::npos
+                 ? parent == stripped
+                 : parent + "\\" + FileNameOf(stripped) == stripped);
 
   const std::string extension = ExtensionOf(path);
-  Check(StripExtension(path) + extension == path);
-  Check(extension.empty()
-            ? path.find('.') == std::string_view::npos
-            : extension.front() == '.' && extension.find('.', 1) == std::string::npos);
+  FUZZ_CHECK(StripExtension(path) + extension == path);
+  FUZZ_CHECK(extension.empty() ? path.find('.') == std::string_view::npos
+                               : extension.front() == '.' &&
+                                     extension.find('.', 1) == std::string::npos);
 
   // JoinPath as its definition reads.
   std::string_view relative = TrimTrailingWhiteSpace(path);
-  Check(relative.empty() || !IsWhiteSpace(relative.back()));
+  FUZZ_CHECK(relative.empty() || !IsWhiteSpace(relative.back()));
   const bool no_relative = relative.empty();
   std::string expected;
   if (no_relative) {
@@ -70,8 +67,8 @@ void CheckPathText(std::string_view base, std::string_view path) {
     if (!expected.empty() && !expected.ends_with('\\')) expected += '\\';
     expected += relative;
   }
-  Check(JoinPath(base, path) == expected);
-  Check(JoinPathOrBase(base, path) == (no_relative ? std::string(base) : expected));
+  FUZZ_CHECK(JoinPath(base, path) == expected);
+  FUZZ_CHECK(JoinPathOrBase(base, path) == (no_relative ? std::string(base) : expected));
 }
 
 // Every match of `find`, left to right and not overlapping, found without case in
@@ -104,10 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = input.ConsumeRemainingBytesAsString();
 
   CheckPathText(base, path);
-  Check(kova::ReplaceAll(path, find, replacement) ==
-        ReplaceAllModel(path, find, replacement));
+  FUZZ_CHECK(kova::ReplaceAll(path, find, replacement) ==
+             ReplaceAllModel(path, find, replacement));
   const std::string system = kova::ToSystemSeparators(path);
-  Check(system.find('/') == std::string::npos && system.size() == path.size());
-  Check(kova::ToOsSeparators(system).find('\\') == std::string::npos);
+  FUZZ_CHECK(system.find('/') == std::string::npos && system.size() == path.size());
+  FUZZ_CHECK(kova::ToOsSeparators(system).find('\\') == std::string::npos);
   return 0;
 }

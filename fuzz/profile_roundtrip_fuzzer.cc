@@ -34,7 +34,7 @@ std::string ReadValue(const std::string& section, const std::string& key,
   std::vector<char> buffer(size, '\x7f');
   const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kDefault,
                                                 buffer.data(), size, file.c_str());
-  if (length >= size || buffer[length] != '\0') std::abort();
+  FUZZ_CHECK(length < size && buffer[length] == '\0');
   return std::string(buffer.data(), length);
 }
 
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     const std::string initial = input.ConsumeRemainingBytesAsString();
     out.write(initial.data(), std::streamsize(initial.size()));
-    if (!out) std::abort();
+    FUZZ_CHECK(out.good());
   }
 
   const BOOL written = quoted
@@ -64,15 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // quoting: line breaks and key names that read as something else are refused.
   ProfileEdit edit{TrimBlanks(section), TrimBlanks(key), std::string_view(value)};
   if (!IsWritableEdit(edit)) {
-    if (written) std::abort();
+    FUZZ_CHECK(!written);
     return 0;
   }
-  if (!written) std::abort();
+  FUZZ_CHECK(written);
 
   const std::string expected =
       quoted ? value : std::string(StripOneQuotePair(TrimBlanks(value)));
-  if (ReadValue(section, key, file, DWORD(expected.size() + 2)) != expected) std::abort();
-  if (ReadValue(section, key, file, short_size) != expected.substr(0, short_size - 1))
-    std::abort();
+  FUZZ_CHECK(ReadValue(section, key, file, DWORD(expected.size() + 2)) == expected);
+  FUZZ_CHECK(ReadValue(section, key, file, short_size) ==
+             expected.substr(0, short_size - 1));
   return 0;
 }

@@ -78,10 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (mode == 0) {
     std::optional<std::string> read = Read(*after, edit.section, *edit.key);
-    if (!read || *read != StripOneQuotePair(TrimBlanks(*edit.value))) std::abort();
+    FUZZ_CHECK(read && *read == StripOneQuotePair(TrimBlanks(*edit.value)));
   }
-  if (mode == 2 && !changed && profile->FindSection(edit.section) != nullptr)
-    std::abort();
+  if (mode == 2 && !changed) FUZZ_CHECK(profile->FindSection(edit.section) == nullptr);
 
   // Other values are untouched. A removal uncovers a later section or key of the
   // same name, so the removed name is left out of the comparison.
@@ -95,10 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& [name, value] : before) {
     if (concerned(name)) continue;
     auto it = now.find(name);
-    if (it == now.end() || it->second != value) std::abort();
+    FUZZ_CHECK(it != now.end() && it->second == value);
   }
   for (const auto& [name, value] : now) {
-    if (!concerned(name) && before.find(name) == before.end()) std::abort();
+    if (!concerned(name)) FUZZ_CHECK(before.find(name) != before.end());
   }
   return 0;
 }

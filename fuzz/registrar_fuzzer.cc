@@ -35,16 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = kova::fuzz::ConsumeCString(input, 16);
     const std::string text = kova::fuzz::ConsumeCString(input, 64);
     const HRESULT hr = registrar.AddReplacement(name.c_str(), text.c_str());
-    if (hr != (name.empty() ? E_INVALIDARG : S_OK)) std::abort();
+    FUZZ_CHECK(hr == (name.empty() ? E_INVALIDARG : S_OK));
   }
   const std::string script = kova::fuzz::CString(input.ConsumeRemainingBytesAsString());
 
   const HRESULT registered = registrar.StringRegister(script.c_str());
-  if (!IsDocumentedResult(registered)) std::abort();
+  FUZZ_CHECK(IsDocumentedResult(registered));
   const HRESULT unregistered = registrar.StringUnregister(script.c_str());
-  if (!IsDocumentedResult(unregistered)) std::abort();
+  FUZZ_CHECK(IsDocumentedResult(unregistered));
   // Parsing does not depend on the mode.
-  if ((registered == DISP_E_EXCEPTION) != (unregistered == DISP_E_EXCEPTION))
-    std::abort();
+  FUZZ_CHECK((registered == DISP_E_EXCEPTION) == (unregistered == DISP_E_EXCEPTION));
   return 0;
 }

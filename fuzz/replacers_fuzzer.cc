@@ -24,7 +24,7 @@ struct Fixture {
   Fixture() : replacers(true, kBlockName) {
     (void)kova::CreateNamedSharedMemory(kBlockName, kova::kReplacerRecordSize, &mapping,
                                         &view);
-    if (!replacers.IsAttached() || view == nullptr) std::abort();
+    FUZZ_CHECK(replacers.IsAttached() && view != nullptr);
   }
   kova::CReplacers replacers;
   HANDLE mapping = nullptr;
@@ -49,6 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text = original;
   fixture.replacers.Expand(text);
   // Only replacers and environment references change a text.
-  if (original.find_first_of("$%") == std::string::npos && text != original) std::abort();
+  if (original.find_first_of("$%") == std::string::npos) FUZZ_CHECK(text == original);
   return 0;
 }
