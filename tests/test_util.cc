@@ -115,6 +115,27 @@ void WriteFileBytes(const std::string& os_path, const std::string& bytes) {
   if (!out) ADD_FAILURE() << "cannot write " << os_path;
 }
 
+std::string Base64(const std::string& bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
+                       (unsigned char)bytes[i + 2];
+    for (int shift : {18, 12, 6, 0}) out += kDigits[(v >> shift) & 63];
+  }
+  if (i < bytes.size()) {
+    unsigned v = (unsigned char)bytes[i] << 16;
+    if (i + 1 < bytes.size()) v |= (unsigned char)bytes[i + 1] << 8;
+    out += kDigits[(v >> 18) & 63];
+    out += kDigits[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
 bool PathExists(const std::string& os_path) {
   struct stat st;
   return lstat(os_path.c_str(), &st) == 0;

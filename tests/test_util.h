@@ -68,6 +68,8 @@ std::string ReadFileBytes(const std::string& os_path);
 // Creates the missing parent folders; a file that cannot be written fails the test.
 void WriteFileBytes(const std::string& os_path, const std::string& bytes);
 bool PathExists(const std::string& os_path);
+// The base64 form of `bytes`, as LDIF carries binary values.
+std::string Base64(const std::string& bytes);
 
 // The build's output folders (bin/ and lib/ below the build folder).
 std::string BuildDir();

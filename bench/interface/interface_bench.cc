@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "api/api_test_support.h"
 #include "kova_intr_api.h"
 #include "objbase.h"
 #include "oleauto.h"
@@ -32,21 +33,7 @@ std::string SystemForm(std::string path) {
   return path;
 }
 
-// A BSTR for the life of the benchmark.
-class Bstr {
- public:
-  explicit Bstr(const std::string& text) {
-    std::u16string wide(text.begin(), text.end());
-    value_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  }
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR* in() { return &value_; }
-
- private:
-  BSTR value_;
-};
+using kova::test::Bstr;
 
 // A private registry, TMPDIR and user directory; a Kova "Bench" whose folder holds
 // the 10,000 files below Sessions and the 1,000-key profile big.lms; the component

@@ -35,27 +35,6 @@ std::string Profile50K() {
   return text;
 }
 
-std::string Base64(const std::string& bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
-                       (unsigned char)bytes[i + 2];
-    for (int shift : {18, 12, 6, 0}) out += kDigits[(v >> shift) & 63];
-  }
-  if (i < bytes.size()) {
-    unsigned v = (unsigned char)bytes[i] << 16;
-    if (i + 1 < bytes.size()) v |= (unsigned char)bytes[i + 1] << 8;
-    out += kDigits[(v >> 18) & 63];
-    out += kDigits[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(v >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
 // The server, a private registry with the LDAP Kova "Big" and the 50 KB file.
 class Bed {
  public:
@@ -73,7 +52,7 @@ class Bed {
     if (!server_.Add("dn: " + std::string(kFileDn) +
                          "\nobjectClass: corvantaFileBinary\ncn: big.lms\n"
                          "corvantaFileContentsBinary:: " +
-                         Base64(Profile50K()) + "\n",
+                         kova::test::Base64(Profile50K()) + "\n",
                      &error)) {
       std::fprintf(stderr, "ldapadd: %s\n", error.c_str());
       std::abort();
