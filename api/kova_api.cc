@@ -414,10 +414,11 @@ STDMETHODIMP CKovaIntrApi::KovaFlushFile(KOVA_LONG_PTR lKovaIntr) {
     CKovaSession* session = kova::LookupSession(lKovaIntr);
     if (session == nullptr || session->loadedFile() == nullptr) return S_FALSE;
     CKova* kova = session->loadedFile()->kova();
-    // Only an LDAP-stored file has a copy to write back and fetch afresh.
-    if (kova != nullptr && kova->IsActivePathLDAP()) {
-      const std::string path = session->loadedFile()->openedPath();
-      ReplaceLoadedFile(session, path);
+    // Only an LDAP-stored file has a copy to write back and fetch afresh. A
+    // failed write-back is reported, and its copy stays loaded for the next try.
+    if (kova != nullptr && kova->IsActivePathLDAP() &&
+        !session->loadedFile()->Reopen()) {
+      return S_FALSE;
     }
     return S_OK;
   });

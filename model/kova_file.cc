@@ -48,11 +48,26 @@ BOOL CKovaFile::Release() {
   BOOL released = TRUE;
   if (kova_ != nullptr)
     released = kova_->ReleaseLocalPath(openedPath_, localPath_, modified_);
+  Clear();
+  return released;
+}
+
+BOOL CKovaFile::Reopen() {
+  BOOL released = TRUE;
+  if (kova_ != nullptr)
+    released = kova_->ReleaseLocalPath(openedPath_, localPath_, modified_);
+  if (!released && modified_ && !localPath_.empty()) return FALSE;
+  const std::string path = openedPath_;
+  Clear();
+  Resolve(path);
+  return released;
+}
+
+void CKovaFile::Clear() {
   kova_ = nullptr;
   openedPath_.clear();
   localPath_.clear();
   modified_ = FALSE;
-  return released;
 }
 
 void CKovaFile::Resolve(const std::string& path) {

@@ -31,6 +31,11 @@ class CKovaFile {
   // Ends the use of the local path (an LDAP Kova writes a modified copy back)
   // and empties both paths and the modified flag. 1 for success.
   BOOL Release();
+  // Releases the file and resolves its opened path again, so that an LDAP Kova
+  // writes a modified copy back and fetches the stored file afresh. A copy whose
+  // write-back failed holds the only record of the changes: it stays the local
+  // file, still marked modified, for the next flush or release. 1 for success.
+  BOOL Reopen();
 
   // Profile values of the local file. GetProfileString reads into `buffer` of
   // `size` characters and returns the number of characters copied.
@@ -55,6 +60,8 @@ class CKovaFile {
  private:
   // Resolution into empty fields.
   void Resolve(const std::string& path);
+  // Empties both paths, the Kova and the modified flag, releasing nothing.
+  void Clear();
 
   std::string openedPath_;
   std::string localPath_;

@@ -108,7 +108,9 @@ bool SlapdServer::Start(std::string* error) {
       {"ROOT_DN", root_dn()},
       {"ROOT_PASSWORD", root_password()},
       {"USER_DN", user_dn()},
-      {"USER_PASSWORD", user_password()}};
+      {"USER_PASSWORD", user_password()},
+      {"EXTRA_MODULES", extra_modules_},
+      {"EXTRA_DATABASE", extra_database_}};
   std::ofstream(run_dir_ + "/slapd.conf")
       << Fill(ReadText(dir + "/slapd.conf.in"), fields);
 
@@ -118,6 +120,7 @@ bool SlapdServer::Start(std::string* error) {
     if (port == 0) continue;
     if (StartOnce(port, &port_taken, error)) {
       port_ = port;
+      if (!load_base_entries_) return true;
       return Add(Fill(ReadText(dir + "/base.ldif.in"), fields), error);
     }
     if (!port_taken) return false;
@@ -191,6 +194,23 @@ void SlapdServer::Stop() {
     std::filesystem::remove_all(run_dir_, ec);
     run_dir_.clear();
   }
+}
+
+void SlapdServer::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+bool SlapdServer::Restart(std::string* error) {
+  if (pid_ > 0 || run_dir_.empty() || port_ == 0) {
+    *error = "only a server that was started and killed can be restarted";
+    return false;
+  }
+  bool port_taken = false;
+  return StartOnce(port_, &port_taken, error);
 }
 
 RunResult SlapdServer::RunTool(const std::string& tool,

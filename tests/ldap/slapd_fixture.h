@@ -30,6 +30,20 @@ class SlapdServer {
   [[nodiscard]] bool Start(std::string* error);
   // SIGTERM and wait; removes the run folder. Also done by the destructor.
   void Stop();
+  // SIGKILL and wait, as a crash would end it; the run folder and its database stay.
+  void Kill();
+  // Starts a server that was killed again on the same port with the same database.
+  [[nodiscard]] bool Restart(std::string* error);
+  bool running() const { return pid_ > 0; }
+
+  // Set before Start: extra slapd.conf lines for the global part (modules) and for
+  // the end of the main database's section (overlays, replication); a replica
+  // takes its base entries from its provider instead of loading them.
+  void SetExtraConfig(const std::string& modules, const std::string& database) {
+    extra_modules_ = modules;
+    extra_database_ = database;
+  }
+  void SetLoadBaseEntries(bool load) { load_base_entries_ = load; }
 
   const std::string& host() const { return host_; }
   int port() const { return port_; }
@@ -61,6 +75,9 @@ class SlapdServer {
   std::string run_dir_;
   std::string ldapi_uri_;
   pid_t pid_ = -1;
+  std::string extra_modules_;
+  std::string extra_database_;
+  bool load_base_entries_ = true;
 };
 
 // A test suite sharing one server: started before the first test, stopped after

@@ -1,0 +1,242 @@
+// An LDAP Kova when its directory server fails: killed while a changed file is
+// written back, killed and restarted between operations, hanging without an
+// answer, and a client process killed while it holds the Kova's shared block.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "api/api_test_support.h"
+#include "ldap/ldap_test_support.h"
+#include "model/test_support.h"
+#include "tests/faults/fault_support.h"
+#include "tests/test_util.h"
+
+namespace {
+
+using kova::test::Bstr;
+using kova::test::ChildProcess;
+using kova::test::LdapTripwire;
+using kova::test::OutBstr;
+using kova::test::ReadFileBytes;
+using kova::test::RegValue;
+using kova::test::ScopedEnv;
+using kova::test::SilentListener;
+using kova::test::TestApi;
+
+constexpr int kModifyRequest = 0x66;
+
+class LdapFaultTest : public kova::test::LdapStoreTest {
+ protected:
+  LdapFaultTest() : user_dir_("KOVA_USERDIR", std::string("/srv/user")) {}
+
+  void SetUp() override {
+    LdapStoreTest::SetUp();
+    if (HasFatalFailure()) return;
+    name_ = std::string("F") +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    AddFolder(Below("CN=Sessions"), "Sessions");
+  }
+  void TearDown() override {
+    for (KOVA_LONG_PTR handle : handles_) api_.KovaUnInitialize(handle);
+    // The suite's server outlives a test that killed it.
+    if (!server().running()) {
+      std::string error;
+      EXPECT_TRUE(server().Restart(&error)) << error;
+    }
+    LdapStoreTest::TearDown();
+  }
+
+  // The test's Kova with one LDAP path on `port` (the server's by default).
+  void DefineKova(DWORD port = 0, DWORD connect_timeout = 120) {
+    kova::test::DefineKova(HKEY_CURRENT_USER, name_,
+                           {{"Path1", folder()},
+                            {"Type1", DWORD{1}},
+                            {"Host1", settings_.host},
+                            {"Port1", port != 0 ? port : settings_.port},
+                            {"Username1", settings_.userName},
+                            {"Password1", settings_.password},
+                            {"ConnectTimeout1", connect_timeout}});
+  }
+  std::string KovaPath(const std::string& relative) const {
+    return "<" + name_ + ">\\" + relative;
+  }
+  KOVA_LONG_PTR Load(const std::string& relative) {
+    KOVA_LONG_PTR handle = 0;
+    Bstr path(KovaPath(relative));
+    EXPECT_EQ(api_.KovaLoadFile(&handle, path.in()), S_OK);
+    handles_.push_back(handle);
+    return handle;
+  }
+  void UnInitialize(KOVA_LONG_PTR handle) {
+    EXPECT_EQ(api_.KovaUnInitialize(handle), S_OK);
+    handles_.erase(std::find(handles_.begin(), handles_.end(), handle));
+  }
+  std::string Get(KOVA_LONG_PTR h, const std::string& key) {
+    Bstr s("S"), k(key), d("<none>");
+    OutBstr value;
+    EXPECT_EQ(api_.KovaGetProfileString(h, s.in(), k.in(), d.in(), value.out(), 260),
+              S_OK);
+    return value.text();
+  }
+  void Set(KOVA_LONG_PTR h, const std::string& key, const std::string& value) {
+    Bstr s("S"), k(key), v(value);
+    EXPECT_EQ(api_.KovaSetProfileString(h, s.in(), k.in(), v.in()), S_OK);
+  }
+  std::string Stored(const std::string& dn) {
+    const auto values = StoredContents(dn);
+    return values.size() == 1 ? values[0]
+                              : "<" + std::to_string(values.size()) + " values>";
+  }
+  // The contents of the files in the private temporary folder.
+  std::vector<std::string> TempContents() {
+    std::vector<std::string> contents;
+    for (const std::string& name : TempFiles())
+      contents.push_back(ReadFileBytes(temp_os() + "/" + name));
+    return contents;
+  }
+  std::string temp_os() const {
+    return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
+  }
+  void RestartServer() {
+    std::string error;
+    ASSERT_TRUE(server().Restart(&error)) << error;
+  }
+
+  TestApi api_;
+  ScopedEnv user_dir_;
+  std::string name_;
+  std::vector<KOVA_LONG_PTR> handles_;
+};
+
+TEST_F(LdapFaultTest, ServerKilledDuringTheWriteBackKeepsTheCopyForTheNextFlush) {
+  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
+  ASSERT_NE(tripwire.port(), 0);
+  DefineKova(DWORD(tripwire.port()));
+  const std::string dn = Below("CN=a.lms,CN=Sessions");
+  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+
+  const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
+  ASSERT_EQ(Get(h, "K"), "old");
+  Set(h, "K", "new");
+  EXPECT_EQ(api_.KovaFlushFile(h), S_FALSE) << "the write-back failed";
+  ASSERT_TRUE(tripwire.triggered()) << "the write-back never sent its modify request";
+  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=new\r\n"})
+      << "the changed copy is the only one and stays";
+  // The session still works on the changed copy.
+  EXPECT_EQ(Get(h, "K"), "new");
+  Set(h, "L", "later");
+
+  RestartServer();
+  EXPECT_EQ(Stored(dn), "[S]\r\nK=old\r\n");
+  EXPECT_EQ(api_.KovaFlushFile(h), S_OK);
+  EXPECT_EQ(Stored(dn), "[S]\r\nK=new\r\nL=later\r\n");
+  EXPECT_EQ(Get(h, "L"), "later");
+  UnInitialize(h);
+  EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(LdapFaultTest, ServerKilledDuringTheLastWriteBackLeavesTheCopyBehind) {
+  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
+  ASSERT_NE(tripwire.port(), 0);
+  DefineKova(DWORD(tripwire.port()));
+  const std::string dn = Below("CN=a.lms,CN=Sessions");
+  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+
+  const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
+  Set(h, "K", "new");
+  UnInitialize(h);
+  ASSERT_TRUE(tripwire.triggered());
+  // Nothing half-stored, and the changes survive in the copy.
+  RestartServer();
+  EXPECT_EQ(Stored(dn), "[S]\r\nK=old\r\n");
+  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=new\r\n"});
+}
+
+TEST_F(LdapFaultTest, ServerKilledAndRestartedBetweenOperations) {
+  DefineKova();
+  const std::string dn = Below("CN=a.lms,CN=Sessions");
+  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+  const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
+  ASSERT_EQ(Get(h, "K"), "old");
+
+  server().Kill();
+  // The loaded copy is local: reading and writing it needs no server.
+  Set(h, "K", "offline");
+  EXPECT_EQ(Get(h, "K"), "offline");
+  // Operations that need the directory fail, in other sessions too.
+  Bstr a(KovaPath("Sessions\\a.lms"));
+  EXPECT_EQ(api_.KovaFileExists(0, a.in()), S_FALSE);
+  KOVA_LONG_PTR find = 0;
+  LONG count = -1;
+  Bstr folder(KovaPath("Sessions")), filter(".*");
+  EXPECT_EQ(api_.KovaFindInit(&find, folder.in(), filter.in(), APP_LUMASET, &count),
+            S_OK);
+  handles_.push_back(find);
+  EXPECT_EQ(count, 0);
+
+  RestartServer();
+  // A failed bind makes the Kova ask for the credentials again before its next
+  // bind, in every process while its shared block lives; without a prompt
+  // component that is refused. The changes stay loaded all the same.
+  EXPECT_EQ(api_.KovaFlushFile(h), S_FALSE);
+  EXPECT_EQ(Get(h, "K"), "offline");
+  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=offline\r\n"});
+  UnInitialize(find);
+  UnInitialize(h);
+  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=offline\r\n"})
+      << "the copy that could not be stored is left for the user";
+
+  // Once no session holds the Kova, it works with the restarted server.
+  EXPECT_EQ(api_.KovaFileExists(0, a.in()), S_OK);
+  const KOVA_LONG_PTR again = Load("Sessions\\a.lms");
+  EXPECT_EQ(Get(again, "K"), "old");
+}
+
+TEST_F(LdapFaultTest, ServerThatNeverAnswersEndsWithTheConnectTimeOut) {
+  SilentListener silent;
+  ASSERT_NE(silent.port(), 0);
+  DefineKova(DWORD(silent.port()), 1);
+  const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
+  EXPECT_EQ(Get(h, "K"), "<none>");
+  Set(h, "K", "kept");
+  EXPECT_EQ(api_.KovaFlushFile(h), S_FALSE);
+  Bstr a(KovaPath("Sessions\\a.lms"));
+  EXPECT_EQ(api_.KovaFileExists(h, a.in()), S_FALSE);
+  UnInitialize(h);
+  const auto boxes = MessageBoxLines();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_NE(boxes[0].find("LDAP: "), std::string::npos) << boxes[0];
+}
+
+// A client that dies keeps no claim on the Kova's shared block: the credentials
+// it stored, its last error and its cancelled flag go with it.
+TEST_F(LdapFaultTest, ClientKilledWhileHoldingTheSharedBlockLeavesNoStateBehind) {
+  kova::test::DefineKova(HKEY_CURRENT_USER, name_,
+                         {{"Path1", folder()},
+                          {"Type1", DWORD{1}},
+                          {"Host1", settings_.host},
+                          {"Port1", settings_.port},
+                          {"Username1", settings_.userName},
+                          {"Password1", std::string("wrong-password")}});
+  AddFile(Below("CN=a.lms,CN=Sessions"), "a.lms", {"[S]\r\nK=stored\r\n"});
+  {
+    // The refused bind cannot prompt (no prompt component): the block now says
+    // "cancelled", and every process that opens this Kova gives up at once.
+    ChildProcess holder("fault_client", {"hold", KovaPath("Sessions\\a.lms")});
+    ASSERT_TRUE(holder.started());
+    ASSERT_EQ(holder.ReadLine().rfind("ready ", 0), 0u);
+    kova::test::DefineKova(HKEY_CURRENT_USER, name_, {{"Password1", settings_.password}});
+    auto refused = kova::test::RunProgram("fault_client",
+                                          {"get", KovaPath("Sessions\\a.lms"), "S", "K"});
+    EXPECT_EQ(refused.exit_code, 0) << refused.out;
+    EXPECT_EQ(refused.out, "<none>\n");
+    ASSERT_TRUE(holder.Kill());
+  }
+  auto after = kova::test::RunProgram("fault_client",
+                                      {"get", KovaPath("Sessions\\a.lms"), "S", "K"});
+  EXPECT_EQ(after.exit_code, 0) << after.out << after.err;
+  EXPECT_EQ(after.out, "stored\n");
+}
+
+}  // namespace
