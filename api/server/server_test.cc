@@ -426,6 +426,60 @@ TEST_F(ServerTest, SessionDrivenThroughInvoke) {
   ASSERT_EQ(Unregister(), S_OK);
 }
 
+// An APP_TYPE outside the enumeration arrived as a value the enumeration could
+// not hold (undefined behaviour); it must reach the operation as given and be
+// refused, even when its low bits are those of a known type.
+TEST_F(ServerTest, AppTypeOutsideTheEnumerationIsRefusedThroughInvoke) {
+  kova::test::ScopedEnv user_dir("KOVA_USERDIR", root().OsPath("user"));
+  ASSERT_EQ(Register(), S_OK);
+  IDispatch* api = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_KovaIntrApi, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IDispatch, reinterpret_cast<void**>(&api)),
+            S_OK);
+  for (LONG app_type : {LONG(APP_LUMASET), LONG(0x10001), LONG(21041), LONG(-1)}) {
+    SCOPED_TRACE(app_type);
+    LONG handle = -7;
+    BSTR folder = SysAllocString(u"<My Kova>\\");
+    BSTR extension = nullptr;
+    // KovaFindInit(plKovaIntr, bstrFilePath, bstrFileExt, appType), last first; the
+    // count is the [retval].
+    VARIANT args[4];
+    args[0].vt = VT_I4;
+    args[0].lVal = app_type;
+    args[1].vt = VT_BYREF | VT_BSTR;
+    args[1].pbstrVal = &extension;
+    args[2].vt = VT_BYREF | VT_BSTR;
+    args[2].pbstrVal = &folder;
+    args[3].vt = VT_BYREF | VT_I4;
+    args[3].plVal = &handle;
+    DISPPARAMS params{args, nullptr, 4, 0};
+    VARIANT count;
+    VariantInit(&count);
+    const HRESULT hr =
+        api->Invoke(17, IID_NULL, 0, DISPATCH_METHOD, &params, &count, nullptr, nullptr);
+    SysFreeString(folder);
+    SysFreeString(extension);
+    if (app_type == APP_LUMASET) {
+      EXPECT_EQ(hr, S_OK);
+      EXPECT_NE(handle, 0);
+      EXPECT_EQ(count.vt, VT_I4);
+      EXPECT_EQ(count.lVal, 0);
+      VARIANT end[1];
+      end[0].vt = VT_I4;
+      end[0].lVal = handle;
+      DISPPARAMS one{end, nullptr, 1, 0};
+      EXPECT_EQ(
+          api->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
+          S_OK);
+      continue;
+    }
+    EXPECT_EQ(hr, S_FALSE);
+    EXPECT_EQ(handle, 0);
+  }
+  api->Release();
+  ASSERT_EQ(Unregister(), S_OK);
+}
+
 TEST_F(ServerTest, KovactlRegistersAndRunsASession) {
   const std::string user_dir = root().OsPath("user");
   auto run = kova::test::RunProgram("kovactl", {"register", path_});

@@ -34,8 +34,11 @@ DEFINE_GUID(APPID_KovaIntr, 0xac7e453e, 0x34f1, 0x4cf4, 0x9c, 0x47, 0x86, 0x5f, 
 #define KOVAINTR_VERSION_INDEPENDENT_PROGID "KovaIntr.KovaIntrApi"
 
 // The two client applications whose profile files the component handles.
-typedef enum APP_TYPE { APP_LUMASET = 1, APP_PENDREL = 2 } APP_TYPE;
-typedef enum BROWSE_TYPE { PROMPT_OPEN = 1, PROMPT_SAVEAS = 2 } BROWSE_TYPE;
+// Both are 32-bit integers at the interface, as the type library declares them: a
+// late-bound client may pass any value, which the operation then refuses, so the
+// enumerations take every int value.
+typedef enum APP_TYPE : int { APP_LUMASET = 1, APP_PENDREL = 2 } APP_TYPE;
+typedef enum BROWSE_TYPE : int { PROMPT_OPEN = 1, PROMPT_SAVEAS = 2 } BROWSE_TYPE;
 
 // The type library declares LONG_PTR a 32-bit signed integer; session handles fit.
 typedef LONG KOVA_LONG_PTR;
