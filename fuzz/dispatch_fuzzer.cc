@@ -67,6 +67,13 @@ std::string Confine(std::string text) {
   return out;
 }
 
+// A text argument: often a path in the built-in Kova or the current folder.
+std::string MakeText(FuzzedDataProvider& input) {
+  const std::string prefix = input.PickValueInArray<const char*>(
+      {"", "", "<My Kova>\\", "<MY KOVA>\\sub\\", "sub\\", "a.ini"});
+  return Confine(prefix + input.ConsumeRandomLengthString(96));
+}
+
 BSTR MakeBstr(const std::string& text) {
   std::u16string wide;
   for (unsigned char c : text) wide.push_back(char16_t(c < 0x80 ? c : 0x100 + c));
@@ -83,6 +90,15 @@ struct ArgStorage {
   VARIANT inner{};
 };
 
+// An input parameter of a member as its type information gives it.
+struct Parameter {
+  VARTYPE vt;  // with VT_BYREF for a pointer parameter
+};
+struct Member {
+  DISPID id;
+  std::vector<Parameter> inputs;  // the [retval] parameter left out
+};
+
 class Component {
  public:
   Component() {
@@ -95,6 +111,12 @@ class Component {
     for (const char* library : {"zolbin.dll", "wldap32.dll"}) {
       FUZZ_CHECK(LoadLibraryA(library) != nullptr);
     }
+    // Registered as an installation registers it (into the sandbox's hives), so
+    // that the dispatch finds its type library.
+    using EntryPoint = HRESULT (*)();
+    auto register_server = reinterpret_cast<EntryPoint>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module_, "DllRegisterServer")));
+    FUZZ_CHECK(register_server != nullptr && register_server() == S_OK);
     using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(
         reinterpret_cast<void (*)()>(GetProcAddress(module_, "DllGetClassObject")));
@@ -105,12 +127,36 @@ class Component {
                                                reinterpret_cast<void**>(&api_));
     factory->Release();
     FUZZ_CHECK(SUCCEEDED(hr) && api_ != nullptr);
+    ReadMembers();
   }
   IKovaIntrApi* api() const { return api_; }
+  const std::vector<Member>& members() const { return members_; }
 
  private:
+  void ReadMembers() {
+    ITypeInfo* info = nullptr;
+    FUZZ_CHECK(api_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info) == S_OK);
+    for (UINT index = 0;; ++index) {
+      FUNCDESC* desc = nullptr;
+      if (info->GetFuncDesc(index, &desc) != S_OK) break;
+      Member member{desc->memid, {}};
+      for (SHORT i = 0; i < desc->cParams; ++i) {
+        const ELEMDESC& elem = desc->lprgelemdescParam[i];
+        if ((elem.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0) continue;
+        member.inputs.push_back({elem.tdesc.vt == VT_PTR
+                                     ? VARTYPE(VT_BYREF | elem.tdesc.lptdesc->vt)
+                                     : elem.tdesc.vt});
+      }
+      info->ReleaseFuncDesc(desc);
+      members_.push_back(std::move(member));
+    }
+    info->Release();
+    FUZZ_CHECK(!members_.empty());
+  }
+
   HMODULE module_ = nullptr;
   IKovaIntrApi* api_ = nullptr;
+  std::vector<Member> members_;
 };
 
 // One VARIANT of a type the input picks, its payload in `storage`.
@@ -122,8 +168,7 @@ void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
   storage->number = input.ConsumeBool() ? session : input.ConsumeIntegral<LONG>();
   storage->small = SHORT(storage->number);
   storage->flag = input.ConsumeBool() ? VARIANT_TRUE : VARIANT_FALSE;
-  if (input.ConsumeBool())
-    storage->text = MakeBstr(Confine(input.ConsumeRandomLengthString(96)));
+  if (input.ConsumeBool()) storage->text = MakeBstr(MakeText(input));
   switch (kind) {
     case 0:
       arg->vt = VT_I4;
@@ -204,6 +249,56 @@ void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
   }
 }
 
+// An argument of the type the parameter asks for.
+void MakeFittingArgument(FuzzedDataProvider& input, LONG session, VARTYPE vt,
+                         ArgStorage* storage, VARIANT* arg) {
+  VariantInit(arg);
+  const VARTYPE base = VARTYPE(vt & ~VT_BYREF);
+  const bool by_reference = (vt & VT_BYREF) != 0;
+  if (input.ConsumeBool()) {
+    storage->number = session;
+  } else if (input.ConsumeBool()) {
+    storage->number = input.ConsumeIntegralInRange<LONG>(-1, 300);
+  } else {
+    storage->number = input.ConsumeIntegral<LONG>();
+  }
+  storage->small = SHORT(storage->number);
+  storage->flag = input.ConsumeBool() ? VARIANT_TRUE : VARIANT_FALSE;
+  if (base == VT_BSTR && input.ConsumeIntegralInRange<int>(0, 7) != 0)
+    storage->text = MakeBstr(MakeText(input));
+  switch (base) {
+    case VT_BSTR:
+      arg->vt = vt;
+      if (by_reference)
+        arg->pbstrVal = &storage->text;
+      else
+        arg->bstrVal = storage->text;
+      return;
+    case VT_BOOL:
+      arg->vt = vt;
+      if (by_reference)
+        arg->pboolVal = &storage->flag;
+      else
+        arg->boolVal = storage->flag;
+      return;
+    case VT_I2:
+      arg->vt = vt;
+      if (by_reference)
+        arg->piVal = &storage->small;
+      else
+        arg->iVal = storage->small;
+      return;
+    default:  // VT_I4, VT_UI4 and the enumerations, given as VT_I4 or VT_UI4
+      arg->vt = base == VT_UI4 ? VT_UI4 : VT_I4;
+      if (by_reference) arg->vt = VARTYPE(arg->vt | VT_BYREF);
+      if (by_reference)
+        arg->plVal = &storage->number;
+      else
+        arg->lVal = storage->number;
+      return;
+  }
+}
+
 void Release(ArgStorage* storage) {
   SysFreeString(storage->text);
   storage->text = nullptr;
@@ -250,19 +345,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          ? input.ConsumeIntegral<WORD>()
                          : WORD(DISPATCH_METHOD);
 
-  const std::size_t count = input.ConsumeIntegralInRange<std::size_t>(0, 10);
+  // Mostly a call a client could make: a member with arguments of its
+  // parameters' types (the last parameter in rgvarg[0]), now and then one of them
+  // of any kind; otherwise anything.
+  const Member* fitting = nullptr;
+  if (input.ConsumeIntegralInRange<int>(0, 3) != 0) {
+    const auto& members = component.members();
+    fitting = &members[input.ConsumeIntegralInRange<std::size_t>(0, members.size() - 1)];
+    member = fitting->id;
+  }
+  const WORD call_flags = fitting != nullptr ? WORD(DISPATCH_METHOD) : flags;
+  const std::size_t count = fitting != nullptr
+                                ? fitting->inputs.size()
+                                : input.ConsumeIntegralInRange<std::size_t>(0, 10);
   std::vector<ArgStorage> storage(count);
   std::vector<VARIANT> args(count);
-  for (std::size_t i = 0; i < count; ++i)
-    MakeArgument(input, session, &storage[i], &args[i]);
-  std::vector<DISPID> named_ids(input.ConsumeIntegralInRange<std::size_t>(0, 2));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (fitting != nullptr && input.ConsumeIntegralInRange<int>(0, 7) != 0) {
+      MakeFittingArgument(input, session, fitting->inputs[count - 1 - i].vt, &storage[i],
+                          &args[i]);
+    } else {
+      MakeArgument(input, session, &storage[i], &args[i]);
+    }
+  }
+  std::vector<DISPID> named_ids(
+      fitting != nullptr ? 0 : input.ConsumeIntegralInRange<std::size_t>(0, 2));
   for (DISPID& id : named_ids) id = input.ConsumeIntegralInRange<DISPID>(-5, 10);
 
   DISPPARAMS params{};
   params.cArgs = UINT(count);
   params.rgvarg =
       count > 0 && input.ConsumeIntegralInRange<int>(0, 15) == 0 ? nullptr : args.data();
-  if (input.ConsumeIntegralInRange<int>(0, 7) == 0)
+  if (fitting == nullptr && input.ConsumeIntegralInRange<int>(0, 7) == 0)
     params.cArgs = input.ConsumeIntegral<UINT>();
   if (params.cArgs > count) params.rgvarg = nullptr;  // a count beyond the array is a lie
   params.cNamedArgs = UINT(named_ids.size());
@@ -278,7 +392,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool null_params = input.ConsumeIntegralInRange<int>(0, 15) == 0;
   const HRESULT hr = api->Invoke(
       member, input.ConsumeIntegralInRange<int>(0, 15) == 0 ? IID_IDispatch : IID_NULL,
-      LOCALE_USER_DEFAULT, flags, null_params ? nullptr : &params,
+      LOCALE_USER_DEFAULT, call_flags, null_params ? nullptr : &params,
       want_result ? &result : nullptr, want_exception ? &exception : nullptr,
       want_arg_error ? &arg_error : nullptr);
   // The interface answers S_OK or S_FALSE; a failure is Invoke's own.
