@@ -221,4 +221,29 @@ TEST(VariantTest, ChangeTypeDereferencesAndWorksInPlace) {
   EXPECT_EQ(VariantChangeType(&out, &unsupported, 0, VT_DISPATCH), DISP_E_BADVARTYPE);
 }
 
+// A by-reference argument with a null pointer, passed where a value is expected,
+// was dereferenced.
+TEST(VariantTest, ChangeTypeRefusesANullReference) {
+  const VARTYPE types[] = {VT_I2, VT_I4, VT_UI4, VT_BOOL, VT_BSTR, VT_ERROR, VT_I8};
+  for (VARTYPE type : types) {
+    for (VARTYPE target : {VT_I4, VT_BSTR, VT_BOOL}) {
+      SCOPED_TRACE(std::to_string(type) + " to " + std::to_string(target));
+      VARIANT ref;
+      ref.vt = VARTYPE(VT_BYREF | type);
+      ref.byref = nullptr;
+      VARIANT out = I4(5);
+      EXPECT_EQ(VariantChangeType(&out, &ref, 0, target), E_INVALIDARG);
+      EXPECT_EQ(out.vt, VT_I4);
+      EXPECT_EQ(out.lVal, 5);
+      VARIANT inner;
+      inner.vt = VARTYPE(VT_BYREF | type);
+      inner.byref = nullptr;
+      VARIANT by_variant;
+      by_variant.vt = VT_BYREF | VT_VARIANT;
+      by_variant.pvarVal = &inner;
+      EXPECT_EQ(VariantChangeType(&out, &by_variant, 0, target), E_INVALIDARG);
+    }
+  }
+}
+
 }  // namespace

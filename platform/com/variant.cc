@@ -307,6 +307,8 @@ HRESULT WINAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSr
     if (src == nullptr) return E_INVALIDARG;
     if (!IsValidType(src->vt)) return DISP_E_BADVARTYPE;
   }
+  // A reference to nothing is refused rather than followed.
+  if ((src->vt & VT_BYREF) != 0 && src->byref == nullptr) return E_INVALIDARG;
   VARIANT result;
   result.vt = VT_EMPTY;
   HRESULT hr;
