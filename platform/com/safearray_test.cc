@@ -29,7 +29,9 @@ TEST(SafeArrayTest, VectorOfBstrOwnsCopies) {
   ASSERT_EQ(SafeArrayPutElement(psa, &index, first), S_OK);
   SysFreeString(first);  // the array holds its own copy
   index = 3;
-  ASSERT_EQ(SafeArrayPutElement(psa, &index, SysAllocString(u"x")), S_OK);
+  BSTR original = SysAllocString(u"x");
+  ASSERT_EQ(SafeArrayPutElement(psa, &index, original), S_OK);
+  SysFreeString(original);
   BSTR replacement = SysAllocString(u"third");
   ASSERT_EQ(SafeArrayPutElement(psa, &index, replacement), S_OK);  // frees the old copy
   SysFreeString(replacement);
