@@ -2,6 +2,7 @@
 // on the type library it exports as kova_typelib_1. The class object counts the
 // module's locks so that DllCanUnloadNow answers as a real server does.
 #include <atomic>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -16,17 +17,30 @@ namespace {
 
 std::atomic<LONG> g_locks{0};
 
-ITypeInfo* CalcTypeInfo() {
-  static ITypeInfo* info = [] {
+// The type information of ITestCalc, made on first use and kept until the module
+// may be unloaded (DllCanUnloadNow), as a real server caches it.
+std::mutex g_info_mutex;
+ITypeInfo* g_info = nullptr;
+
+// A reference to the cached type information for the caller; null when out of
+// memory.
+ITypeInfo* AcquireCalcTypeInfo() {
+  std::lock_guard<std::mutex> lock(g_info_mutex);
+  if (g_info == nullptr) {
     ITypeLib* lib = kova::com::CreateTypeLib(&kova::test_calc::kLibrary, nullptr);
-    ITypeInfo* found = nullptr;
-    if (lib != nullptr) {
-      (void)lib->GetTypeInfoOfGuid(IID_ITestCalc, &found);
-      lib->Release();
-    }
-    return found;
-  }();
-  return info;
+    if (lib == nullptr) return nullptr;
+    (void)lib->GetTypeInfoOfGuid(IID_ITestCalc, &g_info);
+    lib->Release();
+    if (g_info == nullptr) return nullptr;
+  }
+  g_info->AddRef();
+  return g_info;
+}
+
+void ReleaseCalcTypeInfo() {
+  std::lock_guard<std::mutex> lock(g_info_mutex);
+  if (g_info != nullptr) g_info->Release();
+  g_info = nullptr;
 }
 
 class Calc final : public kova::test_calc::CalcMethods {
@@ -55,18 +69,25 @@ class Calc final : public kova::test_calc::CalcMethods {
     return S_OK;
   }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    *info = CalcTypeInfo();
-    (*info)->AddRef();
-    return S_OK;
+    *info = AcquireCalcTypeInfo();
+    return *info != nullptr ? S_OK : E_OUTOFMEMORY;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                              DISPID* ids) override {
-    return CalcTypeInfo()->GetIDsOfNames(names, count, ids);
+    ITypeInfo* info = AcquireCalcTypeInfo();
+    if (info == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = info->GetIDsOfNames(names, count, ids);
+    info->Release();
+    return hr;
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override {
-    return CalcTypeInfo()->Invoke(static_cast<ITestCalc*>(this), id, flags, params,
-                                  result, excep, arg_err);
+    ITypeInfo* info = AcquireCalcTypeInfo();
+    if (info == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = info->Invoke(static_cast<ITestCalc*>(this), id, flags, params,
+                                    result, excep, arg_err);
+    info->Release();
+    return hr;
   }
 
  private:
@@ -115,4 +136,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   return g_factory.QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() { return g_locks == 0 ? S_OK : S_FALSE; }
+// The cached type information goes with the answer S_OK: the module may be
+// unloaded next, and its static pointer with it.
+STDAPI DllCanUnloadNow() {
+  if (g_locks != 0) return S_FALSE;
+  ReleaseCalcTypeInfo();
+  return S_OK;
+}
