@@ -1,5 +1,6 @@
 #include "ldap/wldap32/openldap_client.h"
 
+#include <dlfcn.h>
 #include <ldap.h>
 
 #include <cstring>
@@ -20,6 +21,25 @@ __asm__(".symver ldap_value_free_len,ldap_value_free_len@OPENLDAP_2.5");
 
 namespace kova::wldap::ol {
 namespace {
+
+// libldap sets up process-wide state once (its global options, the TLS and SASL
+// libraries) and never frees it. Unloaded with the last FreeLibrary of this
+// library, it would lose that state each time (a leak per unload) and set it up
+// again at the next load. It is therefore made resident when this library is
+// loaded; this library itself stays reference-counted and unloadable like any
+// other module.
+bool PinOpenLdap() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ldap_initialize), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return false;
+  }
+  void* handle = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  if (handle == nullptr) return false;
+  dlclose(handle);  // gives back this open's reference; RTLD_NODELETE stays
+  return true;
+}
+[[maybe_unused]] const bool g_openldap_pinned = PinOpenLdap();
 
 ::LDAP* Raw(Session* session) { return reinterpret_cast<::LDAP*>(session); }
 ::LDAPMessage* Raw(Message* message) { return reinterpret_cast<::LDAPMessage*>(message); }
