@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <type_traits>
 
 #include "common/text.h"
@@ -84,8 +85,11 @@ class SessionTable {
 
 SessionTable& Table() {
   // Sessions a client never releases live as long as the process, as on the
-  // platform; the table is therefore never destroyed.
-  static SessionTable* const table = new SessionTable;
+  // platform; the table is therefore never destroyed. It is built in the
+  // library's own storage: once its sessions have ended it holds nothing on the
+  // heap, so unloading the component leaves nothing behind.
+  alignas(SessionTable) static unsigned char storage[sizeof(SessionTable)];
+  static SessionTable* const table = new (storage) SessionTable;
   return *table;
 }
 

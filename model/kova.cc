@@ -194,13 +194,16 @@ BOOL CKova::ReleaseLocalPath(const std::string& kovaPath, const std::string& loc
 // CKovas
 
 CRITICAL_SECTION* CKovas::ModelLock() {
-  // Deliberately never deleted: collections of any lifetime may still take it.
-  static CRITICAL_SECTION* const lock = [] {
-    auto* section = new CRITICAL_SECTION;
-    InitializeCriticalSection(section);
-    return section;
+  // Deliberately never deleted: collections of any lifetime may still take it. It
+  // lives in the library's own storage, not on the heap, so that unloading the
+  // component leaves nothing behind.
+  static CRITICAL_SECTION lock;
+  static const bool initialized = [] {
+    InitializeCriticalSection(&lock);
+    return true;
   }();
-  return lock;
+  (void)initialized;
+  return &lock;
 }
 
 CKovas::CKovas(const char* keyPath) {
