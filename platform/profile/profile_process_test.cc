@@ -140,8 +140,16 @@ TEST_F(ProfileProcessTest, KilledWriterLeavesOldOrNewFile) {
   long last_state = 1L * kCount;
   for (int round = 0; round < 25; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
+    const std::string before = ReadFileBytes(os_path);
     pid_t pid = Spawn({program, "generations", file, "g", std::to_string(kCount)});
     ASSERT_GT(pid, 0);
+    // The pause counts from the writer's first finished write, so that how long a
+    // process takes to start (much longer under the sanitizers) cannot leave
+    // every kill before the first write.
+    for (int waited_ms = 0; ReadFileBytes(os_path) == before && waited_ms < 30000;
+         ++waited_ms) {
+      usleep(1000);
+    }
     usleep(pause_us(random));
     ASSERT_EQ(kill(pid, SIGKILL), 0);
     int status = 0;
