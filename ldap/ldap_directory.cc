@@ -30,6 +30,13 @@ struct PromptRelease {
 };
 using PromptPtr = std::unique_ptr<IUserPasswordPromptDialog, PromptRelease>;
 
+// Results of a bind that reached no server. No credentials were judged, so they
+// are no reason to ask the user, now or at the next bind of any process: the
+// server may be back by then, and the stored credentials good.
+bool IsUnreachable(ULONG code) {
+  return code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR;
+}
+
 }  // namespace
 
 CLDAPDirectory::CLDAPDirectory(LDAPSettings* settings, const std::string& kovaName)
@@ -95,7 +102,8 @@ BOOL CLDAPDirectory::EnsureCredentials(bool mustPrompt) {
   if (settings_->userName != userName) settings_->userName = userName;
   if (settings_->password != password) settings_->password = password;
   // A non-zero shared error means the last bind of some process failed.
-  if (!mustPrompt && sharedInfo_.GetLastLDAPError() == 0) return TRUE;
+  const ULONG lastError = sharedInfo_.GetLastLDAPError();
+  if (!mustPrompt && (lastError == 0 || IsUnreachable(lastError))) return TRUE;
   return PromptForCredentials(userName, password);
 }
 
@@ -225,7 +233,7 @@ CLDAPDirectory::BindOutcome CLDAPDirectory::Bind(std::string* errorText) {
   session_ = nullptr;
   // Only the simple kind prompts; asking again with any other kind would repeat
   // the same refused bind without end.
-  if (kind != kLDAPAuthSimple) return BindOutcome::kFailed;
+  if (kind != kLDAPAuthSimple || IsUnreachable(result)) return BindOutcome::kFailed;
   return BindOutcome::kRetry;
 }
 

@@ -176,21 +176,18 @@ TEST_F(LdapFaultTest, ServerKilledAndRestartedBetweenOperations) {
   EXPECT_EQ(count, 0);
 
   RestartServer();
-  // A failed bind makes the Kova ask for the credentials again before its next
-  // bind, in every process while its shared block lives; without a prompt
-  // component that is refused. The changes stay loaded all the same.
-  EXPECT_EQ(api_.KovaFlushFile(h), S_FALSE);
-  EXPECT_EQ(Get(h, "K"), "offline");
-  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=offline\r\n"});
-  UnInitialize(find);
-  UnInitialize(h);
-  EXPECT_EQ(TempContents(), std::vector<std::string>{"[S]\r\nK=offline\r\n"})
-      << "the copy that could not be stored is left for the user";
-
-  // Once no session holds the Kova, it works with the restarted server.
+  // A bind that reached no server judged no credentials: the Kova binds again
+  // with the stored ones, and the changes made meanwhile reach the server.
+  EXPECT_EQ(api_.KovaFlushFile(h), S_OK);
+  EXPECT_EQ(Stored(dn), "[S]\r\nK=offline\r\n");
   EXPECT_EQ(api_.KovaFileExists(0, a.in()), S_OK);
   const KOVA_LONG_PTR again = Load("Sessions\\a.lms");
-  EXPECT_EQ(Get(again, "K"), "old");
+  EXPECT_EQ(Get(again, "K"), "offline");
+  UnInitialize(h);
+  UnInitialize(again);
+  EXPECT_TRUE(TempFiles().empty());
+  for (const std::string& box : MessageBoxLines())
+    EXPECT_EQ(box.find("cancelled"), std::string::npos) << box;
 }
 
 TEST_F(LdapFaultTest, ServerThatNeverAnswersEndsWithTheConnectTimeOut) {
