@@ -87,9 +87,16 @@ HRESULT PrepareByReference(VARIANT* arg, const KOVA_PARAM_DATA& param, Slot* slo
   }
   // A reference to some other type cannot receive the output.
   if ((arg->vt & VT_BYREF) != 0) return DISP_E_TYPEMISMATCH;
-  // A value where a reference is expected: the method works on a copy.
+  // A value where a reference is expected: the method works on a copy. An [out]
+  // parameter's method may overwrite it unread, so it gets an empty one instead,
+  // after the value has passed the type check.
   const HRESULT hr = ConvertInto(arg, base, slot);
   if (FAILED(hr)) return hr;
+  if ((param.flags & PARAMFLAG_FOUT) != 0 && (param.flags & PARAMFLAG_FIN) == 0) {
+    VariantClear(&slot->temp);
+    slot->temp.llVal = 0;
+    slot->temp.vt = base;
+  }
   slot->pointer = ValueLocation(&slot->temp);
   return S_OK;
 }

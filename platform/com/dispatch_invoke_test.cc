@@ -208,6 +208,24 @@ TEST_F(DispatchInvokeTest, ReferenceArguments) {
   VariantClear(&out);
 }
 
+// A value given for an [out] BSTR* was converted into a copy that the method
+// overwrote unread, and the copy leaked (seen by the leak checker of the
+// sanitizer build). The value must still pass the type check.
+TEST_F(DispatchInvokeTest, ValueForAnOutParameterIsNotLeaked) {
+  VARIANT result;
+  VariantInit(&result);
+  VARIANT text = Text(u"old");
+  EXPECT_EQ(Call(5, {I4(7), text}, &result), S_OK);
+  EXPECT_EQ(TextOf(text.bstrVal), u"old");
+  VariantClear(&text);
+  EXPECT_EQ(Call(5, {I4(8), I4(12345)}, &result), S_OK);
+  VARIANT null_value;
+  null_value.vt = VT_NULL;
+  UINT arg_err = 99;
+  EXPECT_EQ(Call(5, {I4(9), null_value}, &result, &arg_err), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(arg_err, 0u);
+}
+
 TEST_F(DispatchInvokeTest, MethodResults) {
   VARIANT result;
   VariantInit(&result);
