@@ -88,11 +88,16 @@ struct ArgStorage {
   VARIANT_BOOL flag = VARIANT_FALSE;
   BSTR text = nullptr;
   VARIANT inner{};
+  // For an [out] parameter the component may overwrite `text` without freeing
+  // it, as COM allows; the text given is then freed here.
+  bool out_only = false;
+  BSTR given = nullptr;
 };
 
 // An input parameter of a member as its type information gives it.
 struct Parameter {
-  VARTYPE vt;  // with VT_BYREF for a pointer parameter
+  VARTYPE vt;    // with VT_BYREF for a pointer parameter
+  USHORT flags;  // PARAMFLAG_FIN, PARAMFLAG_FOUT
 };
 struct Member {
   DISPID id;
@@ -145,7 +150,8 @@ class Component {
         if ((elem.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0) continue;
         member.inputs.push_back({elem.tdesc.vt == VT_PTR
                                      ? VARTYPE(VT_BYREF | elem.tdesc.lptdesc->vt)
-                                     : elem.tdesc.vt});
+                                     : elem.tdesc.vt,
+                                 elem.paramdesc.wParamFlags});
       }
       info->ReleaseFuncDesc(desc);
       members_.push_back(std::move(member));
@@ -247,6 +253,8 @@ void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
       arg->lVal = input.ConsumeIntegralInRange<LONG>(-2, 70000);
       return;
   }
+  // Cases 0 to 5 point into `storage` when by reference.
+  if (by_reference) arg->vt = VARTYPE(arg->vt | VT_BYREF);
 }
 
 // An argument of the type the parameter asks for.
@@ -300,6 +308,7 @@ void MakeFittingArgument(FuzzedDataProvider& input, LONG session, VARTYPE vt,
 }
 
 void Release(ArgStorage* storage) {
+  if (storage->out_only && storage->given != storage->text) SysFreeString(storage->given);
   SysFreeString(storage->text);
   storage->text = nullptr;
   VariantClear(&storage->inner);
@@ -366,6 +375,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           &args[i]);
     } else {
       MakeArgument(input, session, &storage[i], &args[i]);
+    }
+  }
+  for (const Member& known : component.members()) {
+    if (known.id != member || known.inputs.size() != count) continue;
+    for (std::size_t i = 0; i < count; ++i) {
+      const USHORT param_flags = known.inputs[count - 1 - i].flags;
+      storage[i].out_only =
+          (param_flags & PARAMFLAG_FOUT) != 0 && (param_flags & PARAMFLAG_FIN) == 0;
+      storage[i].given = storage[i].text;
     }
   }
   std::vector<DISPID> named_ids(
