@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "api/api_test_support.h"
 #include "ldap/ldap_test_support.h"
@@ -234,6 +235,35 @@ TEST_F(LdapFaultTest, ClientKilledWhileHoldingTheSharedBlockLeavesNoStateBehind)
                                       {"get", KovaPath("Sessions\\a.lms"), "S", "K"});
   EXPECT_EQ(after.exit_code, 0) << after.out << after.err;
   EXPECT_EQ(after.out, "stored\n");
+}
+
+// Each process writes its whole copy back: the entry always holds one whole
+// file, and the last write-back decides what it says.
+TEST_F(LdapFaultTest, TwoProcessesFlushingOneFileLeaveOneWholeEntry) {
+  DefineKova();
+  const std::string dn = Below("CN=a.lms,CN=Sessions");
+  AddFile(dn, "a.lms", {"[S]\r\nK=start\r\n"});
+  constexpr int kFlushes = 15;
+  kova::test::RunResult runs[2];
+  std::thread threads[2];
+  for (int p = 0; p < 2; ++p) {
+    threads[p] = std::thread([&, p] {
+      runs[p] = kova::test::RunProgram(
+          "fault_client", {"flush", KovaPath("Sessions\\a.lms"), "K",
+                           "p" + std::to_string(p) + "-", std::to_string(kFlushes)});
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const auto& run : runs) ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+
+  const std::string last = "-" + std::to_string(kFlushes - 1);
+  const std::string stored = Stored(dn);
+  EXPECT_TRUE(stored == "[S]\r\nK=p0" + last + "\r\n" ||
+              stored == "[S]\r\nK=p1" + last + "\r\n")
+      << stored;
+  EXPECT_EQ(SearchDNs(Below("CN=Sessions"), "one").size(), 1u);
+  EXPECT_TRUE(TempFiles().empty());
+  EXPECT_TRUE(MessageBoxLines().empty());
 }
 
 }  // namespace
