@@ -1,8 +1,9 @@
 // A private place for a fuzz target that touches files: a fresh folder with its
 // own registry hives, temporary folder, home, Windows folder, user directories and
 // message-box log, made the current folder, so that nothing a fuzzed input names
-// reaches the user's registry or files. Made once per process and left behind on
-// exit (libFuzzer ends the process without running destructors of statics).
+// reaches the user's registry or files. Made once per process; removed when the
+// process exits normally (the end of a timed run), kept after a crash so that
+// the state that led to it can be looked at.
 #ifndef KOVA_FUZZ_FUZZ_SANDBOX_H_
 #define KOVA_FUZZ_FUZZ_SANDBOX_H_
 
@@ -71,6 +72,11 @@ class Sandbox {
     set("KOVA_MESSAGEBOX_LOG", "messageboxes.jsonl");
     std::filesystem::current_path(root_ / "work", error);
     if (error) std::abort();
+  }
+  ~Sandbox() {
+    std::error_code ignored;
+    std::filesystem::current_path(root_.parent_path(), ignored);
+    std::filesystem::remove_all(root_, ignored);
   }
 
   std::filesystem::path root_;
