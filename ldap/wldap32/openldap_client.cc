@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 #include <ldap.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <cstring>
 #include <memory>
@@ -40,6 +42,18 @@ bool PinOpenLdap() {
   return true;
 }
 [[maybe_unused]] const bool g_openldap_pinned = PinOpenLdap();
+
+sigset_t SigpipeSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  return set;
+}
+
+bool SigpipePending() {
+  sigset_t pending;
+  return sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+}
 
 ::LDAP* Raw(Session* session) { return reinterpret_cast<::LDAP*>(session); }
 ::LDAPMessage* Raw(Message* message) { return reinterpret_cast<::LDAPMessage*>(message); }
@@ -169,6 +183,25 @@ Controls CopyControls(::LDAPControl** raw) {
 int NoInteraction(::LDAP*, unsigned, void*, void*) { return LDAP_SUCCESS; }
 
 }  // namespace
+
+SigpipeSuppressor::SigpipeSuppressor() {
+  was_pending_ = SigpipePending();
+  const sigset_t set = SigpipeSet();
+  sigset_t old;
+  if (pthread_sigmask(SIG_BLOCK, &set, &old) == 0)
+    was_blocked_ = sigismember(&old, SIGPIPE) == 1;
+  else
+    was_blocked_ = true;  // nothing was changed, so nothing is to be restored
+}
+
+SigpipeSuppressor::~SigpipeSuppressor() {
+  const sigset_t set = SigpipeSet();
+  if (!was_pending_ && SigpipePending()) {
+    const timespec now = {0, 0};
+    sigtimedwait(&set, nullptr, &now);
+  }
+  if (!was_blocked_) pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 int ToPlatformCode(int code) {
   if (code >= 0) return code;

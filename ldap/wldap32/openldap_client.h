@@ -20,6 +20,25 @@ namespace kova::wldap::ol {
 struct Session;  // an OpenLDAP session
 struct Message;  // one message of an OpenLDAP result chain
 
+// libldap writes to its sockets with plain write(): a server that has closed the
+// connection (died, or dropped a request it found too large) raises SIGPIPE, whose
+// default action ends the whole client process. While one of these is alive the
+// calling thread blocks SIGPIPE, and a SIGPIPE raised meanwhile is taken away
+// before the thread's old mask returns; the write then fails with EPIPE, which
+// libldap reports as a lost server. Signals pending or blocked before are left
+// as they were.
+class SigpipeSuppressor {
+ public:
+  SigpipeSuppressor();
+  ~SigpipeSuppressor();
+  SigpipeSuppressor(const SigpipeSuppressor&) = delete;
+  SigpipeSuppressor& operator=(const SigpipeSuppressor&) = delete;
+
+ private:
+  bool was_blocked_ = false;
+  bool was_pending_ = false;
+};
+
 struct Timeout {
   long seconds = 0;
   long microseconds = 0;

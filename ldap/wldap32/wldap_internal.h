@@ -78,9 +78,11 @@ void SetLastLdapError(ULONG code);
 constexpr ULONG kNoMessage = static_cast<ULONG>(-1);
 
 // Runs an entry point's body; an exception (allocation failure) becomes
-// LDAP_NO_MEMORY and `on_error`.
+// LDAP_NO_MEMORY and `on_error`. A server that closed its connection cannot end
+// the process with SIGPIPE while the body writes to it.
 template <typename R, typename F>
 R Guarded(R on_error, F&& body) noexcept {
+  const ol::SigpipeSuppressor no_sigpipe;
   try {
     return body();
   } catch (...) {

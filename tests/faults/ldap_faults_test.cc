@@ -137,6 +137,26 @@ TEST_F(LdapFaultTest, ServerKilledDuringTheWriteBackKeepsTheCopyForTheNextFlush)
   EXPECT_TRUE(TempFiles().empty());
 }
 
+// The server goes while the client still writes a large request: the write
+// fails, where it once raised SIGPIPE and ended the client process.
+TEST_F(LdapFaultTest, ServerKilledWhileALargeWriteBackIsSentLeavesTheClientRunning) {
+  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
+  ASSERT_NE(tripwire.port(), 0);
+  DefineKova(DWORD(tripwire.port()));
+  const std::string dn = Below("CN=a.lms,CN=Sessions");
+  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+
+  const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
+  const std::string large(4u << 20, 'x');
+  Set(h, "K", large);
+  EXPECT_EQ(api_.KovaFlushFile(h), S_FALSE);
+  ASSERT_TRUE(tripwire.triggered());
+  EXPECT_EQ(Get(h, "K").size(), 259u) << "the copy stays loaded";
+  RestartServer();
+  EXPECT_EQ(api_.KovaFlushFile(h), S_OK);
+  EXPECT_EQ(Stored(dn), "[S]\r\nK=" + large + "\r\n");
+}
+
 TEST_F(LdapFaultTest, ServerKilledDuringTheLastWriteBackLeavesTheCopyBehind) {
   LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
   ASSERT_NE(tripwire.port(), 0);

@@ -109,7 +109,7 @@ bool SlapdServer::Start(std::string* error) {
       {"ROOT_PASSWORD", root_password()},
       {"USER_DN", user_dn()},
       {"USER_PASSWORD", user_password()},
-      {"EXTRA_MODULES", extra_modules_},
+      {"EXTRA_GLOBAL", extra_global_},
       {"EXTRA_DATABASE", extra_database_}};
   std::ofstream(run_dir_ + "/slapd.conf")
       << Fill(ReadText(dir + "/slapd.conf.in"), fields);

@@ -36,11 +36,12 @@ class SlapdServer {
   [[nodiscard]] bool Restart(std::string* error);
   bool running() const { return pid_ > 0; }
 
-  // Set before Start: extra slapd.conf lines for the global part (modules) and for
-  // the end of the main database's section (overlays, replication); a replica
-  // takes its base entries from its provider instead of loading them.
-  void SetExtraConfig(const std::string& modules, const std::string& database) {
-    extra_modules_ = modules;
+  // Set before Start: extra slapd.conf lines for the global part (modules,
+  // limits) and for the end of the main database's section (overlays, limits,
+  // replication); a replica takes its base entries from its provider instead of
+  // loading them.
+  void SetExtraConfig(const std::string& global, const std::string& database) {
+    extra_global_ = global;
     extra_database_ = database;
   }
   void SetLoadBaseEntries(bool load) { load_base_entries_ = load; }
@@ -75,7 +76,7 @@ class SlapdServer {
   std::string run_dir_;
   std::string ldapi_uri_;
   pid_t pid_ = -1;
-  std::string extra_modules_;
+  std::string extra_global_;
   std::string extra_database_;
   bool load_base_entries_ = true;
 };
