@@ -166,6 +166,38 @@ class Component {
 };
 
 // One VARIANT of a type the input picks, its payload in `storage`.
+// Sets `arg` to a value of `base` (VT_I4, VT_UI4, VT_I2, VT_BOOL or VT_BSTR)
+// held in `storage`, or to a reference to it there.
+void SetPayload(VARTYPE base, bool by_reference, ArgStorage* storage, VARIANT* arg) {
+  arg->vt = by_reference ? VARTYPE(VT_BYREF | base) : base;
+  switch (base) {
+    case VT_BSTR:
+      if (by_reference)
+        arg->pbstrVal = &storage->text;
+      else
+        arg->bstrVal = storage->text;
+      return;
+    case VT_BOOL:
+      if (by_reference)
+        arg->pboolVal = &storage->flag;
+      else
+        arg->boolVal = storage->flag;
+      return;
+    case VT_I2:
+      if (by_reference)
+        arg->piVal = &storage->small;
+      else
+        arg->iVal = storage->small;
+      return;
+    default:  // VT_I4 and VT_UI4 share the storage
+      if (by_reference)
+        arg->plVal = &storage->number;
+      else
+        arg->lVal = storage->number;
+      return;
+  }
+}
+
 void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
                   VARIANT* arg) {
   VariantInit(arg);
@@ -177,43 +209,17 @@ void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
   if (input.ConsumeBool()) storage->text = MakeBstr(MakeText(input));
   switch (kind) {
     case 0:
-      arg->vt = VT_I4;
-      if (by_reference)
-        arg->plVal = &storage->number;
-      else
-        arg->lVal = storage->number;
-      break;
     case 1:
-      arg->vt = VT_I2;
-      if (by_reference)
-        arg->piVal = &storage->small;
-      else
-        arg->iVal = storage->small;
-      break;
     case 2:
-      arg->vt = VT_BOOL;
-      if (by_reference)
-        arg->pboolVal = &storage->flag;
-      else
-        arg->boolVal = storage->flag;
-      break;
     case 3:
-      arg->vt = VT_UI4;
-      if (by_reference)
-        arg->pulVal = reinterpret_cast<ULONG*>(&storage->number);
-      else
-        arg->ulVal = ULONG(storage->number);
-      break;
     case 4:
     case 5:
       // By reference the component may replace the text; by value it gets a copy
       // to work on, and the fuzzer keeps its own.
-      arg->vt = VT_BSTR;
-      if (by_reference)
-        arg->pbstrVal = &storage->text;
-      else
-        arg->bstrVal = storage->text;
-      break;
+      static constexpr VARTYPE kPlain[] = {VT_I4,  VT_I2,   VT_BOOL,
+                                           VT_UI4, VT_BSTR, VT_BSTR};
+      SetPayload(kPlain[kind], by_reference, storage, arg);
+      return;
     case 6:  // a VARIANT by reference holding a value of another type
       storage->inner.vt = input.ConsumeBool() ? VT_BSTR : VT_I4;
       if (storage->inner.vt == VT_BSTR) {
@@ -253,8 +259,6 @@ void MakeArgument(FuzzedDataProvider& input, LONG session, ArgStorage* storage,
       arg->lVal = input.ConsumeIntegralInRange<LONG>(-2, 70000);
       return;
   }
-  // Cases 0 to 5 point into `storage` when by reference.
-  if (by_reference) arg->vt = VARTYPE(arg->vt | VT_BYREF);
 }
 
 // An argument of the type the parameter asks for.
@@ -274,37 +278,10 @@ void MakeFittingArgument(FuzzedDataProvider& input, LONG session, VARTYPE vt,
   storage->flag = input.ConsumeBool() ? VARIANT_TRUE : VARIANT_FALSE;
   if (base == VT_BSTR && input.ConsumeIntegralInRange<int>(0, 7) != 0)
     storage->text = MakeBstr(MakeText(input));
-  switch (base) {
-    case VT_BSTR:
-      arg->vt = vt;
-      if (by_reference)
-        arg->pbstrVal = &storage->text;
-      else
-        arg->bstrVal = storage->text;
-      return;
-    case VT_BOOL:
-      arg->vt = vt;
-      if (by_reference)
-        arg->pboolVal = &storage->flag;
-      else
-        arg->boolVal = storage->flag;
-      return;
-    case VT_I2:
-      arg->vt = vt;
-      if (by_reference)
-        arg->piVal = &storage->small;
-      else
-        arg->iVal = storage->small;
-      return;
-    default:  // VT_I4, VT_UI4 and the enumerations, given as VT_I4 or VT_UI4
-      arg->vt = base == VT_UI4 ? VT_UI4 : VT_I4;
-      if (by_reference) arg->vt = VARTYPE(arg->vt | VT_BYREF);
-      if (by_reference)
-        arg->plVal = &storage->number;
-      else
-        arg->lVal = storage->number;
-      return;
-  }
+  // The enumerations go as VT_I4.
+  const bool plain =
+      base == VT_BSTR || base == VT_BOOL || base == VT_I2 || base == VT_UI4;
+  SetPayload(plain ? base : VARTYPE(VT_I4), by_reference, storage, arg);
 }
 
 void Release(ArgStorage* storage) {
