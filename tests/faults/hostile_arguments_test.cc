@@ -168,6 +168,7 @@ class HostileArgumentsTest : public kova::test::IsolatedTest {
   // The Kova's folder is as SetUp left it, apart from the scratch file.
   void ExpectKovaFolderIntact() {
     EXPECT_EQ(ReadFileBytes(Keep()), kKept);
+    EXPECT_TRUE(kova::test::PathExists(registry_dir() + "/user.reg"));
     for (const auto& entry : std::filesystem::directory_iterator(root().OsPath("work"))) {
       const std::string name = entry.path().filename().string();
       EXPECT_TRUE(name == "keep.lms" || name == "scratch.lms") << name;
@@ -199,10 +200,15 @@ TEST_F(HostileArgumentsTest, HandlesTheProcessNeverGaveOutOrTookBackAreRefused) 
 
 TEST_F(HostileArgumentsTest, NullAndHugeTextsAreRefusedOrCut) {
   const std::string huge(kLongText, 'A');
-  const std::string texts[] = {std::string(), huge, "<Work>\\" + huge,
-                               "<Work>\\" + std::string(kLongText, '\\')};
+  // The empty text, huge texts, and names of the Kova's own folder and of its
+  // parent, which no file operation may take for a file.
+  const std::vector<std::string> texts = {
+      std::string(),     huge,
+      "<Work>\\" + huge, "<Work>\\" + std::string(kLongText, '\\'),
+      "<Work>\\",        "<Work>",
+      "<Work>\\.."};
   for (const Operation& op : Operations()) {
-    for (int variant = 0; variant < 5; ++variant) {
+    for (std::size_t variant = 0; variant <= texts.size(); ++variant) {
       SCOPED_TRACE(std::string(op.name) + " variant " + std::to_string(variant));
       const KOVA_LONG_PTR h = Session();
       BSTR null_text = nullptr;
