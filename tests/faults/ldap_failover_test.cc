@@ -11,6 +11,7 @@
 
 #include "api/api_test_support.h"
 #include "model/test_support.h"
+#include "tests/faults/kova_client.h"
 #include "tests/ldap/slapd_fixture.h"
 #include "tests/test_util.h"
 
@@ -104,29 +105,18 @@ class LdapFailoverTest : public kova::test::IsolatedTest {
     return false;
   }
 
-  std::string Get(KOVA_LONG_PTR h, const std::string& key) {
-    Bstr s("S"), k(key), d("<none>");
-    OutBstr value;
-    EXPECT_EQ(api_.KovaGetProfileString(h, s.in(), k.in(), d.in(), value.out(), 260),
-              S_OK);
-    return value.text();
-  }
+  KOVA_LONG_PTR Load() { return client_.Load("<Replicated>\\a.lms"); }
+  std::string Get(KOVA_LONG_PTR h, const std::string& key) { return client_.Get(h, key); }
   void Set(KOVA_LONG_PTR h, const std::string& key, const std::string& value) {
-    Bstr s("S"), k(key), v(value);
-    EXPECT_EQ(api_.KovaSetProfileString(h, s.in(), k.in(), v.in()), S_OK);
-  }
-  KOVA_LONG_PTR Load() {
-    KOVA_LONG_PTR handle = 0;
-    Bstr path("<Replicated>\\a.lms");
-    EXPECT_EQ(api_.KovaLoadFile(&handle, path.in()), S_OK);
-    return handle;
+    client_.Set(h, key, value);
   }
 
   static std::unique_ptr<SlapdServer> provider_;
   static std::unique_ptr<SlapdServer> consumer_;
   static std::string start_error_;
-  TestApi api_;
   ScopedEnv user_dir_;
+  kova::test::KovaClient client_;
+  TestApi& api_ = client_.api();
 };
 
 std::unique_ptr<SlapdServer> LdapFailoverTest::provider_;
@@ -147,8 +137,8 @@ TEST_F(LdapFailoverTest, WhileAnotherSessionHoldsTheKovaANewSessionFailsOver) {
   EXPECT_EQ(Get(reader, "K"), "second");
   // One box for the unreachable first path, none for the second.
   EXPECT_EQ(MessageBoxLines().size(), 1u);
-  EXPECT_EQ(api_.KovaUnInitialize(reader), S_OK);
-  EXPECT_EQ(api_.KovaUnInitialize(writer), S_OK);
+  client_.UnInitialize(reader);
+  client_.UnInitialize(writer);
   std::string error;
   ASSERT_TRUE(provider_->Restart(&error)) << error;
 }
@@ -156,7 +146,7 @@ TEST_F(LdapFailoverTest, WhileAnotherSessionHoldsTheKovaANewSessionFailsOver) {
 TEST_F(LdapFailoverTest, WithTheProviderGoneANewSessionReadsFromTheReplica) {
   const KOVA_LONG_PTR writer = Load();
   Set(writer, "K", "written through the provider");
-  ASSERT_EQ(api_.KovaUnInitialize(writer), S_OK);
+  client_.UnInitialize(writer);
   ASSERT_NE(Stored(*provider_, kFileDn).find("corvantaFileContentsBinary"),
             std::string::npos)
       << Stored(*provider_, kFileDn);
@@ -170,7 +160,7 @@ TEST_F(LdapFailoverTest, WithTheProviderGoneANewSessionReadsFromTheReplica) {
   Set(reader, "K", "changed on the replica");
   EXPECT_EQ(api_.KovaFlushFile(reader), S_FALSE);
   EXPECT_EQ(Get(reader, "K"), "changed on the replica");
-  EXPECT_EQ(api_.KovaUnInitialize(reader), S_OK);
+  client_.UnInitialize(reader);
   EXPECT_NE(Stored(*consumer_, kFileDn).find("corvantaFileContentsBinary"),
             std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "ldap/ldap_test_support.h"
 #include "model/test_support.h"
 #include "tests/faults/fault_support.h"
+#include "tests/faults/kova_client.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -39,7 +41,7 @@ class LdapFaultTest : public kova::test::LdapStoreTest {
     AddFolder(Below("CN=Sessions"), "Sessions");
   }
   void TearDown() override {
-    for (KOVA_LONG_PTR handle : handles_) api_.KovaUnInitialize(handle);
+    client_.reset();
     // The suite's server outlives a test that killed it.
     if (!server().running()) {
       std::string error;
@@ -63,26 +65,14 @@ class LdapFaultTest : public kova::test::LdapStoreTest {
     return "<" + name_ + ">\\" + relative;
   }
   KOVA_LONG_PTR Load(const std::string& relative) {
-    KOVA_LONG_PTR handle = 0;
-    Bstr path(KovaPath(relative));
-    EXPECT_EQ(api_.KovaLoadFile(&handle, path.in()), S_OK);
-    handles_.push_back(handle);
-    return handle;
+    return client_->Load(KovaPath(relative));
   }
-  void UnInitialize(KOVA_LONG_PTR handle) {
-    EXPECT_EQ(api_.KovaUnInitialize(handle), S_OK);
-    handles_.erase(std::find(handles_.begin(), handles_.end(), handle));
-  }
+  void UnInitialize(KOVA_LONG_PTR handle) { client_->UnInitialize(handle); }
   std::string Get(KOVA_LONG_PTR h, const std::string& key) {
-    Bstr s("S"), k(key), d("<none>");
-    OutBstr value;
-    EXPECT_EQ(api_.KovaGetProfileString(h, s.in(), k.in(), d.in(), value.out(), 260),
-              S_OK);
-    return value.text();
+    return client_->Get(h, key);
   }
   void Set(KOVA_LONG_PTR h, const std::string& key, const std::string& value) {
-    Bstr s("S"), k(key), v(value);
-    EXPECT_EQ(api_.KovaSetProfileString(h, s.in(), k.in(), v.in()), S_OK);
+    client_->Set(h, key, value);
   }
   std::string Stored(const std::string& dn) {
     const auto values = StoredContents(dn);
@@ -99,23 +89,33 @@ class LdapFaultTest : public kova::test::LdapStoreTest {
   std::string temp_os() const {
     return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
   }
+  // The test's Kova reaching the server through a tripwire that kills it when the
+  // first modify request arrives, and the file `dn` holding K=old.
+  std::unique_ptr<LdapTripwire> KovaBehindTripwire(const std::string& dn) {
+    auto tripwire = std::make_unique<LdapTripwire>(server().port(), kModifyRequest,
+                                                   [this] { server().Kill(); });
+    if (tripwire->port() == 0) return nullptr;
+    DefineKova(DWORD(tripwire->port()));
+    AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+    return tripwire;
+  }
   void RestartServer() {
     std::string error;
     ASSERT_TRUE(server().Restart(&error)) << error;
   }
 
-  TestApi api_;
+  std::unique_ptr<kova::test::KovaClient> client_ =
+      std::make_unique<kova::test::KovaClient>();
+  TestApi& api_ = client_->api();
   ScopedEnv user_dir_;
   std::string name_;
-  std::vector<KOVA_LONG_PTR> handles_;
 };
 
 TEST_F(LdapFaultTest, ServerKilledDuringTheWriteBackKeepsTheCopyForTheNextFlush) {
-  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
-  ASSERT_NE(tripwire.port(), 0);
-  DefineKova(DWORD(tripwire.port()));
   const std::string dn = Below("CN=a.lms,CN=Sessions");
-  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+  auto wire = KovaBehindTripwire(dn);
+  ASSERT_NE(wire, nullptr);
+  LdapTripwire& tripwire = *wire;
 
   const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
   ASSERT_EQ(Get(h, "K"), "old");
@@ -140,11 +140,10 @@ TEST_F(LdapFaultTest, ServerKilledDuringTheWriteBackKeepsTheCopyForTheNextFlush)
 // The server goes while the client still writes a large request: the write
 // fails, where it once raised SIGPIPE and ended the client process.
 TEST_F(LdapFaultTest, ServerKilledWhileALargeWriteBackIsSentLeavesTheClientRunning) {
-  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
-  ASSERT_NE(tripwire.port(), 0);
-  DefineKova(DWORD(tripwire.port()));
   const std::string dn = Below("CN=a.lms,CN=Sessions");
-  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+  auto wire = KovaBehindTripwire(dn);
+  ASSERT_NE(wire, nullptr);
+  LdapTripwire& tripwire = *wire;
 
   const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
   const std::string large(4u << 20, 'x');
@@ -158,11 +157,10 @@ TEST_F(LdapFaultTest, ServerKilledWhileALargeWriteBackIsSentLeavesTheClientRunni
 }
 
 TEST_F(LdapFaultTest, ServerKilledDuringTheLastWriteBackLeavesTheCopyBehind) {
-  LdapTripwire tripwire(server().port(), kModifyRequest, [this] { server().Kill(); });
-  ASSERT_NE(tripwire.port(), 0);
-  DefineKova(DWORD(tripwire.port()));
   const std::string dn = Below("CN=a.lms,CN=Sessions");
-  AddFile(dn, "a.lms", {"[S]\r\nK=old\r\n"});
+  auto wire = KovaBehindTripwire(dn);
+  ASSERT_NE(wire, nullptr);
+  LdapTripwire& tripwire = *wire;
 
   const KOVA_LONG_PTR h = Load("Sessions\\a.lms");
   Set(h, "K", "new");
@@ -193,7 +191,7 @@ TEST_F(LdapFaultTest, ServerKilledAndRestartedBetweenOperations) {
   Bstr folder(KovaPath("Sessions")), filter(".*");
   EXPECT_EQ(api_.KovaFindInit(&find, folder.in(), filter.in(), APP_LUMASET, &count),
             S_OK);
-  handles_.push_back(find);
+  client_->Keep(find);
   EXPECT_EQ(count, 0);
 
   RestartServer();
