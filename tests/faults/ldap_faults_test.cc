@@ -9,10 +9,8 @@
 #include <thread>
 
 #include "api/api_test_support.h"
-#include "ldap/ldap_test_support.h"
-#include "model/test_support.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/kova_client.h"
+#include "tests/faults/ldap_kova_test.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -20,24 +18,15 @@ namespace {
 using kova::test::Bstr;
 using kova::test::ChildProcess;
 using kova::test::LdapTripwire;
-using kova::test::OutBstr;
-using kova::test::ReadFileBytes;
-using kova::test::RegValue;
-using kova::test::ScopedEnv;
 using kova::test::SilentListener;
-using kova::test::TestApi;
 
 constexpr int kModifyRequest = 0x66;
 
-class LdapFaultTest : public kova::test::LdapStoreTest {
+class LdapFaultTest : public kova::test::LdapKovaTest {
  protected:
-  LdapFaultTest() : user_dir_("KOVA_USERDIR", std::string("/srv/user")) {}
-
   void SetUp() override {
-    LdapStoreTest::SetUp();
+    LdapKovaTest::SetUp();
     if (HasFatalFailure()) return;
-    name_ = std::string("F") +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
     AddFolder(Below("CN=Sessions"), "Sessions");
   }
   void TearDown() override {
@@ -47,48 +36,9 @@ class LdapFaultTest : public kova::test::LdapStoreTest {
       std::string error;
       EXPECT_TRUE(server().Restart(&error)) << error;
     }
-    LdapStoreTest::TearDown();
+    LdapKovaTest::TearDown();
   }
 
-  // The test's Kova with one LDAP path on `port` (the server's by default).
-  void DefineKova(DWORD port = 0, DWORD connect_timeout = 120) {
-    kova::test::DefineKova(HKEY_CURRENT_USER, name_,
-                           {{"Path1", folder()},
-                            {"Type1", DWORD{1}},
-                            {"Host1", settings_.host},
-                            {"Port1", port != 0 ? port : settings_.port},
-                            {"Username1", settings_.userName},
-                            {"Password1", settings_.password},
-                            {"ConnectTimeout1", connect_timeout}});
-  }
-  std::string KovaPath(const std::string& relative) const {
-    return "<" + name_ + ">\\" + relative;
-  }
-  KOVA_LONG_PTR Load(const std::string& relative) {
-    return client_->Load(KovaPath(relative));
-  }
-  void UnInitialize(KOVA_LONG_PTR handle) { client_->UnInitialize(handle); }
-  std::string Get(KOVA_LONG_PTR h, const std::string& key) {
-    return client_->Get(h, key);
-  }
-  void Set(KOVA_LONG_PTR h, const std::string& key, const std::string& value) {
-    client_->Set(h, key, value);
-  }
-  std::string Stored(const std::string& dn) {
-    const auto values = StoredContents(dn);
-    return values.size() == 1 ? values[0]
-                              : "<" + std::to_string(values.size()) + " values>";
-  }
-  // The contents of the files in the private temporary folder.
-  std::vector<std::string> TempContents() {
-    std::vector<std::string> contents;
-    for (const std::string& name : TempFiles())
-      contents.push_back(ReadFileBytes(temp_os() + "/" + name));
-    return contents;
-  }
-  std::string temp_os() const {
-    return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
-  }
   // The test's Kova reaching the server through a tripwire that kills it when the
   // first modify request arrives, and the file `dn` holding K=old.
   std::unique_ptr<LdapTripwire> KovaBehindTripwire(const std::string& dn) {
@@ -103,12 +53,6 @@ class LdapFaultTest : public kova::test::LdapStoreTest {
     std::string error;
     ASSERT_TRUE(server().Restart(&error)) << error;
   }
-
-  std::unique_ptr<kova::test::KovaClient> client_ =
-      std::make_unique<kova::test::KovaClient>();
-  TestApi& api_ = client_->api();
-  ScopedEnv user_dir_;
-  std::string name_;
 };
 
 TEST_F(LdapFaultTest, ServerKilledDuringTheWriteBackKeepsTheCopyForTheNextFlush) {

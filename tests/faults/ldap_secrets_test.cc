@@ -11,20 +11,16 @@
 #include <string>
 
 #include "api/api_test_support.h"
-#include "ldap/ldap_test_support.h"
-#include "model/test_support.h"
 #include "tests/faults/fault_support.h"
+#include "tests/faults/ldap_kova_test.h"
 #include "tests/test_util.h"
 
 namespace {
 
 using kova::test::Bstr;
 using kova::test::FileMode;
-using kova::test::OutBstr;
 using kova::test::ReadFileBytes;
 using kova::test::RunProgram;
-using kova::test::ScopedEnv;
-using kova::test::TestApi;
 
 constexpr char kWrongPassword[] = "Wrong-Secret-7f3a";
 
@@ -42,30 +38,13 @@ std::vector<std::string> UserBlocks() {
   return paths;
 }
 
-class LdapSecretsTest : public kova::test::LdapStoreTest {
+class LdapSecretsTest : public kova::test::LdapKovaTest {
  protected:
-  LdapSecretsTest() : user_dir_("KOVA_USERDIR", std::string("/srv/user")) {}
-
   void SetUp() override {
-    LdapStoreTest::SetUp();
+    LdapKovaTest::SetUp();
     if (HasFatalFailure()) return;
-    name_ = std::string("S") +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
     AddFile(Below("CN=a.lms"), "a.lms", {"[S]\r\nK=stored\r\n"});
   }
-  void DefineKova(const std::string& password) {
-    kova::test::DefineKova(HKEY_CURRENT_USER, name_,
-                           {{"Path1", folder()},
-                            {"Type1", DWORD{1}},
-                            {"Host1", settings_.host},
-                            {"Port1", settings_.port},
-                            {"Username1", settings_.userName},
-                            {"Password1", password}});
-  }
-  std::string KovaPath(const std::string& relative) const {
-    return "<" + name_ + ">\\" + relative;
-  }
-  std::string TempDir() const { return std::getenv("TMPDIR"); }
 
   // Every file below the temporary folder that holds `secret`.
   std::vector<std::string> TempFilesHolding(const std::string& secret) const {
@@ -77,14 +56,10 @@ class LdapSecretsTest : public kova::test::LdapStoreTest {
     }
     return found;
   }
-
-  TestApi api_;
-  ScopedEnv user_dir_;
-  std::string name_;
 };
 
 TEST_F(LdapSecretsTest, SharedBlocksAndCacheCopiesAreTheUsersAlone) {
-  DefineKova(settings_.password);
+  DefineKova();
   KOVA_LONG_PTR h = 0;
   Bstr path(KovaPath("a.lms"));
   ASSERT_EQ(api_.KovaLoadFile(&h, path.in()), S_OK);
@@ -108,7 +83,7 @@ TEST_F(LdapSecretsTest, SharedBlocksAndCacheCopiesAreTheUsersAlone) {
 }
 
 TEST_F(LdapSecretsTest, ARefusedBindShowsNoPasswordAnywhere) {
-  DefineKova(kWrongPassword);
+  DefineKova(0, 120, kWrongPassword);
   // In this process: the load, a flush and a writability test all meet the
   // refusal.
   KOVA_LONG_PTR h = 0;
