@@ -8,6 +8,7 @@
 // take the holder lock exclusively is the only holder: on open the block it finds
 // is stale (its holders died) and is made anew; on release the block is unlinked.
 // Pinned by mapping_test.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -65,6 +66,7 @@ struct Holding {
 
 struct Registry {
   std::mutex mutex;
+  pid_t swept_by = 0;  // the process that swept the folder (a fork sweeps again)
   std::map<std::string, Holding> holdings;   // by hashed name
   std::map<const void*, std::string> views;  // view base -> hashed name
   std::map<const void*, size_t> view_sizes;
@@ -133,6 +135,40 @@ MappingObject::~MappingObject() {
   ReleaseReference(registry, hashed_);
 }
 
+// Removes the blocks whose holders all died. A block is normally made anew by the
+// next process that opens its name, but some names are never opened again (the
+// Kova replacer block's name holds the process id), so each process sweeps the
+// folder once, before its first block. The guard files stay: another process
+// may be waiting on one, and a new guard under the same name would let two
+// processes in at once. Called with the registry mutex held.
+void SweepStaleBlocks(Registry& registry, const std::string& folder) {
+  if (registry.swept_by == getpid()) return;
+  registry.swept_by = getpid();
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  static constexpr char kSuffix[] = ".holders";
+  constexpr size_t kSuffixLength = sizeof(kSuffix) - 1;
+  while (const struct dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= kSuffixLength ||
+        name.compare(name.size() - kSuffixLength, kSuffixLength, kSuffix) != 0)
+      continue;
+    const std::string hashed = name.substr(0, name.size() - kSuffixLength);
+    if (registry.holdings.count(hashed) != 0) continue;
+    GuardLock guard(folder + "/" + hashed + ".guard");
+    if (!guard.ok()) continue;
+    const std::string holders = folder + "/" + name;
+    const int holder_fd = open(holders.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (holder_fd < 0) continue;
+    if (flock(holder_fd, LOCK_EX | LOCK_NB) == 0) {
+      shm_unlink(ShmName(hashed).c_str());
+      unlink(holders.c_str());
+    }
+    close(holder_fd);
+  }
+  closedir(dir);
+}
+
 enum class OpenMode { kCreate, kOpenOnly };
 
 // Opens or creates the named block. Sets *existed. Returns the shm descriptor or -1
@@ -145,6 +181,7 @@ int AcquireNamed(const std::string& hashed, size_t size, OpenMode mode, bool* ex
   }
   Registry& registry = Holdings();
   std::lock_guard<std::mutex> lock(registry.mutex);
+  SweepStaleBlocks(registry, folder);
   GuardLock guard(folder + "/" + hashed + ".guard");
   if (!guard.ok()) {
     SetLastErrorFromErrno(errno);

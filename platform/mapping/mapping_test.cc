@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "tests/test_util.h"
@@ -151,6 +153,67 @@ TEST(FileMappingTest, BlockOfAKilledHolderIsGone) {
   EXPECT_TRUE(AllZero(view));
   UnmapViewOfFile(view);
   CloseHandle(handle);
+}
+
+std::string PrivateFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return std::string(runtime && *runtime ? runtime : "/tmp") + "/kova-shm-" +
+         std::to_string(getuid());
+}
+
+std::set<std::string> HolderFiles() {
+  std::set<std::string> names;
+  if (DIR* dir = opendir(PrivateFolder().c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() > 8 && name.compare(name.size() - 8, 8, ".holders") == 0)
+        names.insert(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+// A block whose name no process opens again (as the replacer block's, which
+// holds its process id) is removed by the next process that opens any block.
+TEST(FileMappingTest, ANewProcessSweepsTheBlocksOfKilledHolders) {
+  const std::set<std::string> before = HolderFiles();
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    DWORD error = 0;
+    HANDLE h = Create(UniqueName("never opened again"), &error);
+    char byte = h != nullptr ? 1 : 0;
+    if (write(ready[1], &byte, 1) != 1) _exit(3);
+    pause();
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 1);
+  std::set<std::string> left;
+  for (const std::string& name : HolderFiles())
+    if (before.count(name) == 0) left.insert(name);
+  ASSERT_EQ(left.size(), 1u);
+  const std::string hashed = left.begin()->substr(0, left.begin()->size() - 8);
+  const std::string shm = "/dev/shm/kova-" + std::to_string(getuid()) + "-" + hashed;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  EXPECT_TRUE(kova::test::PathExists(shm)) << "nothing has swept yet";
+
+  EXPECT_EQ(InChild([] {
+              DWORD error = 0;
+              HANDLE h = Create(UniqueName("sweeper"), &error);
+              if (h == nullptr) return 1;
+              CloseHandle(h);
+              return 0;
+            }),
+            0);
+  EXPECT_FALSE(kova::test::PathExists(shm));
+  EXPECT_EQ(HolderFiles().count(*left.begin()), 0u);
 }
 
 TEST(FileMappingTest, BlocksArePrivateToTheirUser) {
