@@ -22,22 +22,14 @@
 #include "kova_browse_dialog.h"
 #include "kova_inproc_server.h"
 #include "oleauto.h"
+#include "tests/script_text.h"
 
 namespace {
 
 kova::com::KovaServerLocks g_locks;
 
-std::string EnvPath(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-  return fields;
-}
+using kova::test::EnvPath;
+using kova::test::Fields;
 
 // The fields of the script line that starts with `key`, without the key; false
 // when there is none.

@@ -18,29 +18,15 @@
 #include "kova_inproc_server.h"
 #include "ldap/credentials_prompt.h"
 #include "ldap/testing/prompt_double.h"
+#include "tests/script_text.h"
 
 namespace {
 
 kova::com::KovaServerLocks g_locks;
 
-std::string EnvPath(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-  return fields;
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using kova::test::EnvPath;
+using kova::test::Fields;
+using kova::test::Lines;
 
 class CPromptDouble final
     : public kova::com::KovaDualObject<IUserPasswordPromptDialog,
